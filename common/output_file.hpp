@@ -1,0 +1,61 @@
+#pragma once
+
+// Sequential writing in large blocks: lines are gathered in one buffer and
+// handed to the system a block at a time. Every failed write (a full disk too)
+// ends the run; what was written before stays written.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace triangle {
+
+class OutputFile {
+public:
+    static constexpr std::size_t blockSize = std::size_t{1} << 20;
+
+    OutputFile() = default;
+    // Flushes what is buffered (quietly: a failure here can no longer be
+    // reported) and closes the file.
+    ~OutputFile();
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates the file, or replaces an existing one; throws RunError when it cannot.
+    void create(std::string path);
+    // Writes to the process's standard output instead of a file.
+    void attachStandardOutput();
+    bool isOpen() const { return file_ != nullptr; }
+    const std::string& path() const { return path_; }
+
+    // Room for at least `length` more bytes; write them, then commit() the end.
+    char* reserve(std::size_t length) {
+        if (blockSize - used_ < length) flushBuffer();
+        return buffer_.get() + used_;
+    }
+    void commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+
+    void write(std::string_view text);
+    // The text and a line end.
+    void writeLine(std::string_view text);
+
+    void flush();
+    // Flushes and closes; throws RunError when the data cannot be written.
+    void close();
+
+private:
+    void release() noexcept;
+    void flushBuffer();
+    void fail(int error);
+
+    std::FILE* file_ = nullptr;
+    bool ownsFile_ = false;
+    std::string path_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+};
+
+}  // namespace triangle

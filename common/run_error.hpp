@@ -1,0 +1,48 @@
+#pragma once
+
+// Failures end a run: they are thrown as RunError and turned into one line on
+// standard error and an exit status in exactly one place, runProgram().
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace triangle {
+
+// Exit statuses of both programs.
+enum class ExitStatus : int {
+    ok = 0,
+    badInput = 1,   // the control file or the data file holds something unreadable
+    fileError = 2,  // a file cannot be opened, read, created or written
+    internal = 3,   // anything else (out of memory, a defect)
+};
+
+class RunError : public std::exception {
+public:
+    RunError(ExitStatus status, std::string message)
+        : status_(status), message_(std::move(message)) {}
+
+    ExitStatus status() const noexcept { return status_; }
+    const char* what() const noexcept override { return message_.c_str(); }
+    void append(std::string_view more) { message_ += more; }
+
+private:
+    ExitStatus status_;
+    std::string message_;
+};
+
+// "file: line N: what", the common shape of every message about a place in a file.
+std::string placeText(std::string_view file, std::int64_t line);
+
+// A piece of file text as it is shown in a message: quoted, non-printable bytes
+// escaped, long text cut.
+std::string quoted(std::string_view text);
+
+[[noreturn]] void failBadInput(std::string_view file, std::int64_t line, std::string_view what);
+
+// Runs the body of a program; a RunError (or any other exception) becomes one
+// line "program: message" on standard error and the matching exit status.
+int runProgram(const char* program, void (*body)());
+
+}  // namespace triangle

@@ -1,0 +1,174 @@
+#include "common/triangle_data.hpp"
+
+#include "common/number_text.hpp"
+#include "common/run_error.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace triangle {
+
+// ---------------------------------------------------------------- fixed width
+
+TriangleRecord readFixedRecord(InputFile& in) {
+    const std::int64_t line = in.lineNumber();
+    std::string_view text;
+    if (!in.readLine(text, fixedLineLength))
+        failBadInput(in.path(), line, "expected a data line, found the end of the file");
+
+    TriangleRecord record;
+    char padded[fixedLineLength];
+    if (text.size() < fixedLineLength) {
+        // Missing columns read as blanks.
+        std::memcpy(padded, text.data(), text.size());
+        std::memset(padded + text.size(), ' ', fixedLineLength - text.size());
+        text = std::string_view(padded, fixedLineLength);
+    }
+    for (int k = 0; k < recordValueCount; ++k) {
+        const std::string_view field = text.substr(static_cast<std::size_t>(k * fixedFieldWidth),
+                                                   fixedFieldWidth);
+        if (!parseFixedField(field, record.values[static_cast<std::size_t>(k)])) {
+            const int first = k * fixedFieldWidth + 1;
+            failBadInput(in.path(), line,
+                         "field " + std::to_string(k + 1) + " (columns " + std::to_string(first) +
+                             "-" + std::to_string(first + fixedFieldWidth - 1) +
+                             "): expected a number, found " + quoted(field));
+        }
+    }
+    return record;
+}
+
+char* formatRecordField(char* out, float value) {
+    if (std::isnan(value)) return std::memcpy(out, "     NaN", 8), out + 8;
+    if (std::isinf(value)) return std::memcpy(out, value > 0 ? "     Inf" : "    -Inf", 8), out + 8;
+    // As many decimals as fit, always with a point.
+    for (int decimals = 4; decimals >= 0; --decimals)
+        if (tryFormatFixed(out, value, fixedFieldWidth, decimals)) return out + fixedFieldWidth;
+    // Too large for any of those: d.ddE+XX, or -d.dE+XX.
+    char text[32];
+    const int digits = std::signbit(value) ? 1 : 2;
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, digits);
+    const auto length = static_cast<std::size_t>(result.ptr - text);
+    for (std::size_t i = 0; i < length; ++i)
+        if (text[i] == 'e') text[i] = 'E';
+    std::memset(out, ' ', fixedFieldWidth);
+    std::memcpy(out + fixedFieldWidth - length, text, length);
+    return out + fixedFieldWidth;
+}
+
+void writeFixedRecord(OutputFile& out, const TriangleRecord& record) {
+    char* p = out.reserve(fixedLineLength + 1);
+    for (const float value : record.values) p = formatRecordField(p, value);
+    *p++ = '\n';
+    out.commit(p);
+}
+
+// ------------------------------------------------------------------ free form
+
+namespace {
+
+bool endsValue(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == '/';
+}
+
+enum class Token { value, endOfFile };
+
+// Finds the next value, passing over blanks, tabs, line ends and the one comma
+// allowed after a value. `afterValue` says whether a value came last, so that
+// a comma can stand after it.
+Token nextValue(InputFile& in, std::string_view& value, bool& afterValue) {
+    for (;;) {
+        const char* p = in.cursor();
+        const char* const limit = in.limit();
+        while (p < limit) {
+            const char c = *p;
+            if (c == ' ' || c == '\t' || c == '\r') {
+                ++p;
+            } else if (c == '\n') {
+                ++p;
+                in.noteLineEnd();
+            } else if (c == ',') {
+                if (!afterValue) {
+                    in.consume(p);
+                    failBadInput(in.path(), in.lineNumber(),
+                                 "expected a number, found an empty value (a comma with no value before it)");
+                }
+                afterValue = false;
+                ++p;
+            } else if (c == '/') {
+                in.consume(p);
+                failBadInput(in.path(), in.lineNumber(),
+                             "expected a number, found '/' (ending a record early is not supported)");
+            } else {
+                break;
+            }
+        }
+        in.consume(p);
+        if (p == limit) {
+            if (in.fill() == InputFile::Fill::endOfFile) return Token::endOfFile;
+            continue;
+        }
+        const char* end = p;
+        while (end < limit && !endsValue(*end)) ++end;
+        if (end == limit) {
+            // The value may go on in the next block.
+            const auto status = in.fill();
+            if (status == InputFile::Fill::more) continue;
+            if (status == InputFile::Fill::full)
+                failBadInput(in.path(), in.lineNumber(),
+                             "expected a number, found an item of more than " +
+                                 std::to_string(InputFile::blockSize) + " characters");
+        }
+        value = std::string_view(p, static_cast<std::size_t>(end - p));
+        in.consume(end);
+        afterValue = true;
+        return Token::value;
+    }
+}
+
+}  // namespace
+
+TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
+    TriangleRecord record;
+    bool afterValue = false;
+    std::int64_t firstLine = 0;
+    for (int k = 0; k < recordValueCount; ++k) {
+        std::string_view text;
+        if (nextValue(in, text, afterValue) == Token::endOfFile) {
+            const std::int64_t last = in.lastLineNumber();
+            if (k == 0)
+                failBadInput(in.path(), last,
+                             "expected a record of 12 values, found the end of the file");
+            failBadInput(in.path(), last,
+                         "the file ends inside a record: found " + std::to_string(k) +
+                             " of 12 values (the record began on line " +
+                             std::to_string(firstLine) + ")");
+        }
+        if (k == 0) firstLine = in.lineNumber();
+        if (!parseFreeValue(text, record.values[static_cast<std::size_t>(k)]))
+            failBadInput(in.path(), in.lineNumber(),
+                         "value " + std::to_string(k + 1) + " of 12: expected a number, found " +
+                             quoted(text));
+    }
+    if (lines != nullptr) {
+        lines->first = firstLine;
+        lines->last = in.lineNumber();
+    }
+    in.skipRestOfLine();
+    return record;
+}
+
+bool readFreeNumber(InputFile& in, float& value, std::string_view what) {
+    std::string_view text;
+    bool afterValue = false;
+    if (nextValue(in, text, afterValue) == Token::endOfFile) return false;
+    if (!parseFreeValue(text, value))
+        failBadInput(in.path(), in.lineNumber(),
+                     "expected " + std::string(what) + " (a number), found " + quoted(text));
+    in.skipRestOfLine();
+    return true;
+}
+
+}  // namespace triangle

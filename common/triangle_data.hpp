@@ -1,0 +1,70 @@
+#pragma once
+
+// The triangle data file: an optional header block (leading lines holding a
+// "#" within their first 100 characters) followed by data lines, one
+// TriangleRecord each, in a fixed-width or a free form.
+//
+// Fixed width: 12 fields of 8 characters in columns 1-96, 4 decimals each.
+// Free form: the 12 values separated by blanks (or tabs), commas or line ends.
+
+#include "common/input_file.hpp"
+#include "common/output_file.hpp"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace triangle {
+
+struct TriangleRecord {
+    // Values 1-3 and 4-6 are the triples the blank tests look at, 7-9 the
+    // third triple; value 11 is the curvature, value 12 the velocity.
+    std::array<float, 12> values{};
+
+    float& value(int position) { return values[static_cast<std::size_t>(position - 1)]; }
+    float value(int position) const { return values[static_cast<std::size_t>(position - 1)]; }
+    float& curvature() { return values[10]; }
+    float curvature() const { return values[10]; }
+    float& velocity() { return values[11]; }
+    float velocity() const { return values[11]; }
+};
+
+constexpr int recordValueCount = 12;
+constexpr int fixedFieldWidth = 8;
+constexpr std::size_t fixedLineLength = 96;  // 12 fields of 8 characters
+
+// Reads the next line as one fixed-width record. Exactly one line is
+// consumed; a short line reads as if filled with blanks to 96 characters, and
+// characters after column 96 are ignored. Throws RunError when a field is not
+// a number or no line is left.
+TriangleRecord readFixedRecord(InputFile& in);
+
+// Where the values of the last free-form record stood.
+struct FreeRecordLines {
+    std::int64_t first = 0;  // line of value 1
+    std::int64_t last = 0;   // line of value 12
+};
+
+// Reads values in the free form until twelve are read; empty and all-blank
+// lines are passed over, and the rest of the line holding the twelfth value is
+// skipped. Throws RunError when a value is not a number, or when the file ends
+// before the twelfth value.
+TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr);
+
+// Reads one number in the free form (blank lines passed over) and skips the
+// rest of its line. False at the end of the file; throws RunError when the
+// item found is not a number. `what` names the number in that message.
+bool readFreeNumber(InputFile& in, float& value, std::string_view what);
+
+// Writes the 12 values as one line of 96 characters. A value that fits
+// 8 characters with 4 decimals is written so ("  0.5000", "-12.3456"). A
+// larger one keeps as many decimals as fit, always with a point ("1234.568",
+// "9999999."), and beyond that takes an exponent ("1.23E+10"); NaN and
+// infinities are written as words ("     NaN", "    -Inf"). So everything
+// written here is read back by readFixedRecord, to the precision written.
+void writeFixedRecord(OutputFile& out, const TriangleRecord& record);
+
+// One field of writeFixedRecord: 8 characters.
+char* formatRecordField(char* out, float value);
+
+}  // namespace triangle

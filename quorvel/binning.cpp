@@ -1,0 +1,107 @@
+#include "quorvel/binning.hpp"
+
+#include "common/number_text.hpp"
+#include "common/run_error.hpp"
+#include "common/triangle_data.hpp"
+
+#include <cmath>
+#include <string>
+
+namespace quorvel {
+
+using triangle::TriangleRecord;
+
+BinTable makeBinTable() {
+    BinTable table;
+    for (int n = 1; n <= binCount; ++n)
+        table[static_cast<std::size_t>(n - 1)].upperEdge = static_cast<float>(n) * 0.003f;
+    return table;
+}
+
+int binNumber(float absoluteCurvature) {
+    float x = absoluteCurvature * 200.0f;
+    x = x / 0.6f;
+    // Not below 200 also catches NaN and values too large for an integer.
+    if (!(x < 200.0f)) return binCount;
+    return static_cast<int>(x) + 1;
+}
+
+void formatReportLine(const CurvatureBin& bin, char* out) {
+    using triangle::formatFixed;
+    const float meanCurvature = bin.curvatureSum / bin.count;
+    const float meanVelocity = bin.velocitySum / bin.count;
+    const float deviation = std::sqrt(bin.squaredDeviationSum / bin.count);
+    char* p = formatFixed(out, bin.upperEdge, 6);
+    *p++ = ' ';
+    *p++ = ' ';
+    p = formatFixed(p, meanCurvature, 6);
+    *p++ = ' ';
+    *p++ = ' ';
+    p = formatFixed(p, meanVelocity, 6);
+    *p++ = ' ';
+    *p++ = ' ';
+    p = triangle::formatInteger(p, static_cast<std::int64_t>(bin.count), 7);
+    for (int k = 0; k < 4; ++k) *p++ = ' ';
+    formatFixed(p, deviation, 6);
+}
+
+namespace {
+
+TriangleRecord readDataLine(triangle::InputFile& data) {
+    TriangleRecord record = triangle::readFixedRecord(data);
+    record.curvature() = std::fabs(record.curvature());
+    record.velocity() = std::fabs(record.velocity());
+    return record;
+}
+
+}  // namespace
+
+void runBinning(triangle::RunContext& context) {
+    BinTable table = makeBinTable();
+    const std::int32_t dataLines = context.lineCount - context.headerCount;
+
+    context.resultFile.writeLine(columnHeader);
+    context.console.writeLine(columnHeader);
+    context.console.flush();
+
+    // Pass 1: sums and counts.
+    for (std::int32_t i = 0; i < dataLines; ++i) {
+        const TriangleRecord record = readDataLine(context.dataFile);
+        CurvatureBin& bin = table[static_cast<std::size_t>(binNumber(record.curvature()) - 1)];
+        bin.curvatureSum += record.curvature();
+        bin.velocitySum += record.velocity();
+        bin.count += 1.0f;
+    }
+    context.dataFile.close();
+
+    // Pass 2: squared deviations from each bin's mean velocity.
+    triangle::InputFile& data = context.dataFile;
+    data.open(context.dataPath());
+    std::string_view head;
+    for (std::int32_t j = 1; j <= context.headerCount; ++j) {
+        if (!data.readLine(head, triangle::textFieldWidth))
+            triangle::failBadInput(data.path(), j, "expected a header line, found the end of the file");
+    }
+    for (std::int32_t i = 0; i < dataLines; ++i) {
+        const TriangleRecord record = readDataLine(data);
+        CurvatureBin& bin = table[static_cast<std::size_t>(binNumber(record.curvature()) - 1)];
+        const float meanVelocity = bin.velocitySum / bin.count;
+        const float d = meanVelocity - record.velocity();
+        bin.squaredDeviationSum += d * d;
+    }
+    data.close();
+
+    // Report: each line to the report, then to standard output.
+    char line[reportLineLength + 1];
+    line[reportLineLength] = '\n';
+    const std::string_view text(line, reportLineLength + 1);
+    for (const CurvatureBin& bin : table) {
+        formatReportLine(bin, line);
+        context.resultFile.write(text);
+        context.console.write(text);
+    }
+    context.resultFile.close();
+    context.console.flush();
+}
+
+}  // namespace quorvel
