@@ -1,13 +1,20 @@
-# Front door. `make` builds the programs (Release) into build/bin,
-# `make test` builds and runs every test, once plainly and once under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Front door.
+#   make          build the programs (Release) into build/bin
+#   make test     build and run every test, once plainly and once under
+#                 AddressSanitizer and UndefinedBehaviorSanitizer
+#   make demo     run dremmick then quorvel on the bundled example
+#   make bench    time both programs on generated 2,000,000-line files
+#   make fuzz     run every fuzz target for a bounded time
+#   make install  install programs, library and man pages under PREFIX
 BUILD      ?= build
 SAN_BUILD  ?= build-san
 JOBS       ?= 2
+PREFIX     ?= /usr/local
 CMAKE      ?= cmake
 CTEST      ?= ctest
+FUZZ_SECONDS ?= 60
 
-.PHONY: all build test test-release test-sanitize demo clean
+.PHONY: all build test test-release test-sanitize demo plot bench bench-large fuzz install clean
 
 all: build
 
@@ -18,12 +25,31 @@ build:
 test-release: build
 	$(CTEST) --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# The slow exhaustive tests run once, in the Release build.
 test-sanitize:
 	$(CMAKE) -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIANGLE_SANITIZE=ON
 	$(CMAKE) --build $(SAN_BUILD) -j $(JOBS)
 	$(CTEST) --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE slow
 
 test: test-release test-sanitize
+
+demo: build
+	sh examples/demo.sh $(BUILD)
+
+plot:
+	sh examples/plot.sh $(REPORT)
+
+bench: build
+	sh bench/run.sh $(BUILD) 2000000
+
+bench-large: build
+	sh bench/run.sh $(BUILD) 10000000
+
+fuzz:
+	sh tests/fuzz/run.sh $(FUZZ_SECONDS)
+
+install: build
+	$(CMAKE) --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)
