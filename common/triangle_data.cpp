@@ -113,13 +113,15 @@ Token nextValue(InputFile& in, std::string_view& value, bool& afterValue) {
         const char* end = p;
         while (end < limit && !endsValue(*end)) ++end;
         if (end == limit) {
-            // The value may go on in the next block.
+            // The value may go on in the next block; filling moves the bytes.
             const auto status = in.fill();
             if (status == InputFile::Fill::more) continue;
             if (status == InputFile::Fill::full)
                 failBadInput(in.path(), in.lineNumber(),
                              "expected a number, found an item of more than " +
                                  std::to_string(InputFile::blockSize) + " characters");
+            p = in.cursor();
+            end = in.limit();
         }
         value = std::string_view(p, static_cast<std::size_t>(end - p));
         in.consume(end);
