@@ -42,14 +42,27 @@ if(NOT found EQUAL 3)
   message(FATAL_ERROR "expected the archive and two package files, found: ${package_files}")
 endif()
 
-run("configure of the outside project"
-  ${CMAKE_COMMAND} -S ${CONSUMER_SOURCE_DIR} -B ${consumer_build}
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -S ${CONSUMER_SOURCE_DIR} -B ${consumer_build}
   -D CMAKE_PREFIX_PATH=${prefix}
   -D CMAKE_FIND_PACKAGE_NO_PACKAGE_REGISTRY=ON
   -D CMAKE_CXX_COMPILER=${CXX_COMPILER}
   -D CMAKE_BUILD_TYPE=${BUILD_TYPE}
-  "-D CMAKE_CXX_FLAGS=${EXTRA_FLAGS}"
-  "-D CMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}")
+  "-DCMAKE_CXX_FLAGS=${EXTRA_FLAGS}"
+  "-DCMAKE_EXE_LINKER_FLAGS=${EXTRA_FLAGS}"
+  RESULT_VARIABLE status
+  OUTPUT_VARIABLE configure_output
+  ERROR_VARIABLE configure_output)
+message("${configure_output}")
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "configure of the outside project failed (${status})")
+endif()
+# The package must come from the scratch prefix, not from an older install.
+string(FIND "${configure_output}" "orientation package: ${prefix}/" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "orientation was not found under ${prefix}")
+endif()
+
 run("build of the outside project"
   ${CMAKE_COMMAND} --build ${consumer_build} --config ${BUILD_TYPE})
 run("run of the outside project"

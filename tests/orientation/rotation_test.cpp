@@ -191,6 +191,27 @@ TEST_F(Gtoe, SignTestsAreStrict)
     EXPECT_TRUE(hasBits(e[0], 0x00000000));
 }
 
+TEST_F(Gtoe, GeneralCaseSignTestsAreStrict)
+{
+    // A quarter turn about x, rows (1,0,0), (0,0,1), (0,-1,0), with -0 at
+    // (3,1) and (1,3): sin Phi = 1, phi1 = acos2(1) and phi2 = acos2(1) are 0
+    // and neither -0 reflects them to 2*pi.
+    const Matrix3 g = fromRows(1, 0, -0.0f, 0, 0, 1, -0.0f, -1, 0);
+    EulerAngles e{};
+    gtoe(g, e);
+    EXPECT_TRUE(hasBits(e[0], 0x00000000));
+    EXPECT_TRUE(hasBits(e[1], 0x3FC90FDB));  // pi/2
+    EXPECT_TRUE(hasBits(e[2], 0x00000000));
+
+    // The half turn about [1 0 -1], rows (0,0,-1), (0,-1,0), (-1,0,0):
+    // g(3,1) = g(1,3) = -1 < 0 reflect both acos2(0) = pi/2 into 3*pi/2.
+    const Matrix3 h = fromRows(0, 0, -1, 0, -1, 0, -1, 0, 0);
+    gtoe(h, e);
+    EXPECT_TRUE(hasBits(e[0], 0x4096CBE4));
+    EXPECT_TRUE(hasBits(e[1], 0x3FC90FDB));
+    EXPECT_TRUE(hasBits(e[2], 0x4096CBE4));
+}
+
 TEST_F(Gtoe, RecoversAnglesAwayFromTheSingularities)
 {
     // phi1 and phi2 stay clear of 0, pi and 2*pi and Phi clear of 0 and pi,
