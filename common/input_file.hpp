@@ -15,6 +15,9 @@ namespace triangle {
 class InputFile {
 public:
     static constexpr std::size_t blockSize = std::size_t{1} << 20;
+    // Bytes after the end of the block that may always be read (their content
+    // is meaningless), so that a parser can look at 8 bytes at a time.
+    static constexpr std::size_t readPadding = 32;
     // Longest line head readLine() hands out.
     static constexpr std::size_t maxHead = 128;
 

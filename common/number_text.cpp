@@ -150,8 +150,8 @@ float decimalToFloat(bool negative, std::string_view digits, int exponent10) {
 }
 
 bool parseFixedField(std::string_view field, float& value) {
-    // Fast path for the usual "  -12.3456": leading blanks, a sign, digits with
-    // a point, right up to the end of the field.
+    if (field.size() == 8 && parseUsualFixedField(field.data(), value)) return true;
+    // Next: leading blanks, a sign, digits with a point, right up to the end of the field.
     std::size_t i = 0;
     const std::size_t n = field.size();
     while (i < n && field[i] == ' ') ++i;
@@ -196,8 +196,133 @@ bool parseFixedField(std::string_view field, float& value) {
     return parseNumber(std::string_view(packed, length), 4, true, value);
 }
 
+namespace {
+
+// The usual free-form spellings, "-12.345", ".5", "3", "1.5E-3", read in one
+// scan: at most 15 significant digits (exact in a double) and a small
+// exponent. False for anything else, which the general reader then takes.
+bool parseUsualFreeValue(std::string_view text, float& value) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    if (p == end) return false;
+    const bool negative = *p == '-';
+    p += (*p == '-') | (*p == '+');
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    const char* const wholeStart = p;
+    while (p < end && isDigit(*p)) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        ++p;
+    }
+    digits = static_cast<int>(p - wholeStart);
+    int fraction = 0;
+    if (p < end && *p == '.') {
+        const char* const fractionStart = ++p;
+        while (p < end && isDigit(*p)) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+            ++p;
+        }
+        fraction = static_cast<int>(p - fractionStart);
+        digits += fraction;
+    }
+    // Leading zeros count as digits here; the bound stays safe (below 10^15).
+    if (digits == 0 || digits > 15) return false;
+    int exponent = -fraction;
+    if (p < end) {
+        if (*p != 'e' && *p != 'E' && *p != 'd' && *p != 'D') return false;
+        ++p;
+        bool exponentNegative = false;
+        if (p < end && (*p == '+' || *p == '-')) {
+            exponentNegative = *p == '-';
+            ++p;
+        }
+        if (p == end || end - p > 3) return false;
+        int written = 0;
+        for (; p < end; ++p) {
+            if (!isDigit(*p)) return false;
+            written = written * 10 + (*p - '0');
+        }
+        exponent += exponentNegative ? -written : written;
+    }
+    if (exponent < -12 || exponent + digits > 15) return false;
+    // See decimalToFloat() for why this rounds correctly.
+    double exact = static_cast<double>(mantissa);
+    exact = exponent >= 0 ? exact * exactPowersOfTen[exponent] : exact / exactPowersOfTen[-exponent];
+    const auto result = static_cast<float>(exact);
+    value = negative ? -result : result;
+    return true;
+}
+
+}  // namespace
+
+namespace {
+
+// The number of decimal digits at the start of the 8 bytes in `word` (first
+// byte lowest), and the bytes less '0' in `offset`. A byte below '0' borrows
+// from the bytes after it and one above '9' may carry into them; neither
+// changes the bytes before the first non-digit, which is all that is used.
+int leadingDigits(std::uint64_t word, std::uint64_t& offset) {
+    offset = word - 0x3030303030303030u;
+    const std::uint64_t nonDigits = (offset | (offset + 0x7676767676767676u)) & 0x8080808080808080u;
+    return nonDigits == 0 ? 8 : std::countr_zero(nonDigits) >> 3;
+}
+
+// The value of the first `count` (1 to 7) digits of `offset`.
+std::uint64_t digitsValue(std::uint64_t offset, int count) {
+    // Move them to the top; the freed low bytes are leading zeros.
+    std::uint64_t v = offset << (8 * (8 - count));
+    v = (v * 10) + (v >> 8);  // byte pairs
+    v = (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+         (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
+    return v;
+}
+
+constexpr std::uint64_t integerPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
+}  // namespace
+
+const char* parseUsualFreeNumber(const char* p, float& value) {
+    const bool negative = *p == '-';
+    p += (*p == '-') | (*p == '+');
+    std::uint64_t word;
+    std::uint64_t offset;
+    std::memcpy(&word, p, 8);
+    const int whole = leadingDigits(word, offset);
+    if (whole == 8) return nullptr;
+    std::uint64_t mantissa = whole > 0 ? digitsValue(offset, whole) : 0;
+    p += whole;
+    int fraction = 0;
+    if (*p == '.') {
+        ++p;
+        std::memcpy(&word, p, 8);
+        fraction = leadingDigits(word, offset);
+        if (fraction == 8) return nullptr;
+        if (fraction > 0) mantissa = mantissa * integerPowersOfTen[fraction] + digitsValue(offset, fraction);
+        p += fraction;
+    }
+    if (whole + fraction == 0) return nullptr;
+    int exponent = -fraction;
+    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+        ++p;
+        const bool exponentNegative = *p == '-';
+        p += (*p == '-') | (*p == '+');
+        int written = 0;
+        int count = 0;
+        for (; count < 4 && isDigit(*p); ++count, ++p) written = written * 10 + (*p - '0');
+        if (count == 0 || count == 4) return nullptr;
+        exponent += exponentNegative ? -written : written;
+    }
+    // At most 14 digits: exact in a double; see decimalToFloat() for the rounding.
+    if (exponent < -12 || exponent + whole + fraction > 15) return nullptr;
+    double exact = static_cast<double>(mantissa);
+    exact = exponent >= 0 ? exact * exactPowersOfTen[exponent] : exact / exactPowersOfTen[-exponent];
+    const auto result = static_cast<float>(exact);
+    value = negative ? -result : result;
+    return p;
+}
+
 bool parseFreeValue(std::string_view text, float& value) {
-    return parseNumber(text, 0, false, value);
+    return parseUsualFreeValue(text, value) || parseNumber(text, 0, false, value);
 }
 
 bool tryFormatFixed(char* out, float value, int width, int decimals) {
@@ -208,31 +333,33 @@ bool tryFormatFixed(char* out, float value, int width, int decimals) {
         return true;
     }
     // A float times a power of ten up to 10^4 is exact in double; rounding that
-    // to an integer (ties to even) rounds the exact binary value.
-    const double scaled = static_cast<double>(value) * exactPowersOfTen[decimals];
-    if (!(std::fabs(scaled) < 1e17)) return false;
-    auto units = static_cast<std::uint64_t>(std::fabs(std::nearbyint(scaled)));
+    // to an integer (ties to even) rounds the exact binary value. Below 2^51,
+    // adding and taking away 1.5 * 2^52 rounds to an integer in the current
+    // (nearest-even) rounding mode.
+    const double scaled = std::fabs(static_cast<double>(value) * exactPowersOfTen[decimals]);
+    if (!(scaled < 1e15)) return false;
+    constexpr double roundingShift = 6755399441055744.0;  // 1.5 * 2^52
+    std::uint64_t units = static_cast<std::uint64_t>((scaled + roundingShift) - roundingShift);
     const bool negative = std::signbit(value);
 
-    char digits[24];
-    int count = 0;
+    // Digits from the right: the decimals, the point, the integer digits.
+    char text[24];
+    char* const textEnd = text + sizeof text;
+    char* p = textEnd;
     for (int k = 0; k < decimals; ++k) {
-        digits[count++] = static_cast<char>('0' + units % 10);
+        *--p = static_cast<char>('0' + units % 10);
         units /= 10;
     }
+    *--p = '.';
     do {
-        digits[count++] = static_cast<char>('0' + units % 10);
+        *--p = static_cast<char>('0' + units % 10);
         units /= 10;
     } while (units != 0);
-    const int needed = count + 1 + (negative ? 1 : 0);  // the point, the sign
-    if (needed > width) return false;
-
-    char* p = out;
-    for (int k = needed; k < width; ++k) *p++ = ' ';
-    if (negative) *p++ = '-';
-    for (int k = count - 1; k >= decimals; --k) *p++ = digits[k];
-    *p++ = '.';
-    for (int k = decimals - 1; k >= 0; --k) *p++ = digits[k];
+    if (negative) *--p = '-';
+    const auto length = static_cast<int>(textEnd - p);
+    if (length > width) return false;
+    std::memset(out, ' ', static_cast<std::size_t>(width - length));
+    std::memcpy(out + (width - length), p, static_cast<std::size_t>(length));
     return true;
 }
 

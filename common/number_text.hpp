@@ -7,7 +7,9 @@
 // Writing rounds the exact binary value to the decimals shown, an exact tie
 // going to the even digit: 0.03125 is written 0.0312, 0.09375 is 0.0938.
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace triangle {
@@ -23,6 +25,49 @@ float decimalToFloat(bool negative, std::string_view digits, int exponent10);
 // Inf and Infinity (any case, optionally signed) are numbers too.
 // False when the field is not a number.
 bool parseFixedField(std::string_view field, float& value);
+
+// The form every fixed-width writer produces: "  0.5000", " -0.5000",
+// "-12.3456", "999.9999": the point in column 4, four digits behind it, and
+// ahead of it blanks, an optional minus sign and at least one digit. False for
+// anything else, which parseFixedField() then reads. Free of branches on the
+// digits and the sign, since those vary from field to field.
+inline bool parseUsualFixedField(const char* f, float& value) {
+    std::uint32_t fraction;
+    std::memcpy(&fraction, f + 4, 4);
+    fraction -= 0x30303030u;
+    // Every byte a digit: none below '0' (the borrow sets its top bit) nor above '9'.
+    const bool fractionDigits = (((fraction + 0x76767676u) | fraction) & 0x80808080u) == 0;
+    // Little-endian: the first digit is the lowest byte.
+    fraction = (fraction * 10 + (fraction >> 8)) & 0x00FF00FFu;
+    fraction = (fraction * 100 + (fraction >> 16)) & 0xFFFFu;
+
+    const auto c0 = static_cast<unsigned char>(f[0]), c1 = static_cast<unsigned char>(f[1]),
+               c2 = static_cast<unsigned char>(f[2]);
+    const bool d0 = static_cast<unsigned char>(c0 - '0') < 10, d1 = static_cast<unsigned char>(c1 - '0') < 10,
+               d2 = static_cast<unsigned char>(c2 - '0') < 10;
+    const bool blank0 = c0 == ' ', blank1 = c1 == ' ', minus0 = c0 == '-', minus1 = c1 == '-';
+    const bool usual = fractionDigits & (f[3] == '.') & d2 &
+                       ((blank0 & (blank1 | minus1 | d1)) | ((minus0 | d0) & d1));
+    if (!usual) return false;
+    const std::uint32_t whole = static_cast<std::uint32_t>(d0) * (c0 - '0') * 100u +
+                                static_cast<std::uint32_t>(d1) * (c1 - '0') * 10u + (c2 - '0');
+    // The integer m (below 10^7) times the double nearest 10^-4 is within
+    // 2^-52 of m / 10^4, while m / 10^4 lies at least 2^-34 (relatively) away
+    // from any midpoint between two floats; so rounding the product to float
+    // gives the float nearest m / 10^4, as a division would, only faster.
+    const auto magnitude = static_cast<float>(static_cast<double>(whole * 10000u + fraction) * 1e-4);
+    const std::uint32_t sign = static_cast<std::uint32_t>(minus0 | minus1) << 31;
+    value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(magnitude) | sign);
+    return true;
+}
+
+// Reads a number in its usual free-form spelling ("-12.345", ".5", "3",
+// "1.5E-3": at most 7 digits before and 7 after the point, an exponent of at
+// most 3 digits) starting at p, looking at 8 bytes at a time: at least 24
+// bytes from p on must be readable. Returns where the number ends (the caller
+// checks that a separator stands there), or nullptr for anything unusual,
+// which the general reader then takes.
+const char* parseUsualFreeNumber(const char* p, float& value);
 
 // One free-form value: an integer or a decimal number (the point is never
 // implied), optionally followed by an exponent introduced by E or D in either

@@ -29,7 +29,8 @@ TriangleRecord readFixedRecord(InputFile& in) {
     for (int k = 0; k < recordValueCount; ++k) {
         const std::string_view field = text.substr(static_cast<std::size_t>(k * fixedFieldWidth),
                                                    fixedFieldWidth);
-        if (!parseFixedField(field, record.values[static_cast<std::size_t>(k)])) {
+        float& value = record.values[static_cast<std::size_t>(k)];
+        if (!parseUsualFixedField(field.data(), value) && !parseFixedField(field, value)) {
             const int first = k * fixedFieldWidth + 1;
             failBadInput(in.path(), line,
                          "field " + std::to_string(k + 1) + " (columns " + std::to_string(first) +
@@ -40,7 +41,44 @@ TriangleRecord readFixedRecord(InputFile& in) {
     return record;
 }
 
+namespace {
+
+constexpr char twoDigits[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+}  // namespace
+
 char* formatRecordField(char* out, float value) {
+    // The usual case, |value| below 1000: the same text tryFormatFixed()
+    // writes, built without its general loops.
+    const double scaled = std::fabs(static_cast<double>(value) * 10000.0);
+    if (scaled < 9999999.5) {
+        constexpr double roundingShift = 6755399441055744.0;  // 1.5 * 2^52: rounds to even
+        const auto units = static_cast<std::uint32_t>((scaled + roundingShift) - roundingShift);
+        const bool negative = std::signbit(value);
+        if (!negative || units <= 999999) {
+            const std::uint32_t whole = units / 10000;
+            const std::uint32_t fraction = units % 10000;
+            std::memcpy(out + 4, twoDigits + 2 * (fraction / 100), 2);
+            std::memcpy(out + 6, twoDigits + 2 * (fraction % 100), 2);
+            out[3] = '.';
+            out[2] = static_cast<char>('0' + whole % 10);
+            const char sign = negative ? '-' : ' ';
+            if (whole >= 100) {
+                out[1] = static_cast<char>('0' + whole / 10 % 10);
+                out[0] = static_cast<char>('0' + whole / 100);
+            } else if (whole >= 10) {
+                out[1] = static_cast<char>('0' + whole / 10);
+                out[0] = sign;
+            } else {
+                out[1] = sign;
+                out[0] = ' ';
+            }
+            return out + fixedFieldWidth;
+        }
+    }
     if (std::isnan(value)) return std::memcpy(out, "     NaN", 8), out + 8;
     if (std::isinf(value)) return std::memcpy(out, value > 0 ? "     Inf" : "    -Inf", 8), out + 8;
     // As many decimals as fit, always with a point.
@@ -73,12 +111,13 @@ bool endsValue(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == '/';
 }
 
-enum class Token { value, endOfFile };
+enum class Token { number, text, endOfFile };
 
 // Finds the next value, passing over blanks, tabs, line ends and the one comma
 // allowed after a value. `afterValue` says whether a value came last, so that
-// a comma can stand after it.
-Token nextValue(InputFile& in, std::string_view& value, bool& afterValue) {
+// a comma can stand after it. A value in a usual spelling is read at once into
+// `number`; any other comes back as `text`.
+Token nextValue(InputFile& in, std::string_view& value, float& number, bool& afterValue) {
     for (;;) {
         const char* p = in.cursor();
         const char* const limit = in.limit();
@@ -110,6 +149,12 @@ Token nextValue(InputFile& in, std::string_view& value, bool& afterValue) {
             if (in.fill() == InputFile::Fill::endOfFile) return Token::endOfFile;
             continue;
         }
+        // The usual spellings are read in place; the block is padded for that.
+        if (const char* end = parseUsualFreeNumber(p, number); end != nullptr && end < limit && endsValue(*end)) {
+            in.consume(end);
+            afterValue = true;
+            return Token::number;
+        }
         const char* end = p;
         while (end < limit && !endsValue(*end)) ++end;
         if (end == limit) {
@@ -126,7 +171,7 @@ Token nextValue(InputFile& in, std::string_view& value, bool& afterValue) {
         value = std::string_view(p, static_cast<std::size_t>(end - p));
         in.consume(end);
         afterValue = true;
-        return Token::value;
+        return Token::text;
     }
 }
 
@@ -138,7 +183,9 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
     std::int64_t firstLine = 0;
     for (int k = 0; k < recordValueCount; ++k) {
         std::string_view text;
-        if (nextValue(in, text, afterValue) == Token::endOfFile) {
+        float& value = record.values[static_cast<std::size_t>(k)];
+        const Token token = nextValue(in, text, value, afterValue);
+        if (token == Token::endOfFile) {
             const std::int64_t last = in.lastLineNumber();
             if (k == 0)
                 failBadInput(in.path(), last,
@@ -149,7 +196,7 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
                              std::to_string(firstLine) + ")");
         }
         if (k == 0) firstLine = in.lineNumber();
-        if (!parseFreeValue(text, record.values[static_cast<std::size_t>(k)]))
+        if (token == Token::text && !parseFreeValue(text, value))
             failBadInput(in.path(), in.lineNumber(),
                          "value " + std::to_string(k + 1) + " of 12: expected a number, found " +
                              quoted(text));
@@ -165,8 +212,9 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
 bool readFreeNumber(InputFile& in, float& value, std::string_view what) {
     std::string_view text;
     bool afterValue = false;
-    if (nextValue(in, text, afterValue) == Token::endOfFile) return false;
-    if (!parseFreeValue(text, value))
+    const Token token = nextValue(in, text, value, afterValue);
+    if (token == Token::endOfFile) return false;
+    if (token == Token::text && !parseFreeValue(text, value))
         failBadInput(in.path(), in.lineNumber(),
                      "expected " + std::string(what) + " (a number), found " + quoted(text));
     in.skipRestOfLine();
