@@ -226,12 +226,15 @@ for other in "$work"/rss_*.txt; do
     m=${m%.txt}
     [ "$m" = "$n" ] && continue
     set -- $(cat "$other")
+    msg=$(awk -v m="$m" -v n="$n" -v a="$1" -v b="$2" -v c="$q_rss" -v d="$d_rss" 'BEGIN {
+        printf "peak RSS flat within 1 MiB: %s records %.1f/%.1f MiB, %s records %.1f/%.1f MiB (quorvel/dremmick)",
+            m, a / 1024, b / 1024, n, c / 1024, d / 1024 }')
     awk -v a="$1" -v b="$2" -v c="$q_rss" -v d="$d_rss" 'BEGIN {
         dq = (c - a) / 1024; dd = (d - b) / 1024
         if (dq < 0) dq = -dq
         if (dd < 0) dd = -dd
         exit !(dq <= 1 && dd <= 1) }'
-    check $? "peak RSS flat within 1 MiB: $m records $(($1 / 1024))/$(($2 / 1024)) MiB, $n records $((q_rss / 1024))/$((d_rss / 1024)) MiB (quorvel/dremmick)"
+    check $? "$msg"
 done
 
 echo
