@@ -62,7 +62,7 @@ awk -v data="$data" '
     }
     END {
         if (!header) { print "plot: no column header \"bin     curv    vel ...\": not a binned report" > "/dev/stderr"; exit 3 }
-        if (kept == 0) { print "plot: no bin with triangles (and no overflowed field) to draw" > "/dev/stderr"; exit 4 }
+        if (kept == 0) { print "plot: no bin with triangles to draw (empty bins and overflowed fields are left out)" > "/dev/stderr"; exit 4 }
         printf "%s\t%d\t%d\t%d\n", name, lines, kept, skipped
     }
 ' "$report" > "$script.summary"
@@ -95,7 +95,7 @@ set multiplot title $(quote "quorvel bins of $title: $kept bins with triangles, 
 set lmargin 12
 set rmargin 4
 set grid
-set key top left box opaque noenhanced
+set key top left box opaque noenhanced Left reverse
 
 set origin 0, 0.32
 set size 1, 0.63
