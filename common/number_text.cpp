@@ -46,7 +46,6 @@ bool parseUnsigned(std::string_view text, bool negative, int impliedDecimals,
                    bool signAloneStartsExponent, float& value) {
     std::size_t i = 0;
     const std::size_t n = text.size();
-    const std::size_t digitsStart = i;
     int fractionDigits = 0;
     int digitCount = 0;
     bool point = false;
@@ -70,7 +69,6 @@ bool parseUnsigned(std::string_view text, bool negative, int impliedDecimals,
             break;
         }
     }
-    (void)digitsStart;
     if (digitCount == 0) return false;
 
     long exponent = 0;
@@ -136,12 +134,21 @@ float decimalToFloat(bool negative, std::string_view digits, int exponent10) {
 
     // Everything else: the digit string with its exponent, correctly rounded
     // by the standard library.
-    std::string text(digits);
-    text += 'e';
-    text += std::to_string(exponent10);
+    // Short texts are built on the stack, so that even unusual numbers do not
+    // allocate.
+    char shortText[160];
+    std::string longText;
+    char* text = shortText;
+    std::size_t length = digits.size();
+    if (length + 16 > sizeof shortText) {
+        longText.resize(length + 16);
+        text = longText.data();
+    }
+    std::memcpy(text, digits.data(), length);
+    text[length++] = 'e';
+    length = static_cast<std::size_t>(std::to_chars(text + length, text + length + 15, exponent10).ptr - text);
     float result = 0.0f;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), result);
-    (void)end;
+    const auto error = std::from_chars(text, text + length, result).ec;
     if (error == std::errc::result_out_of_range) {
         // Too large rounds to infinity, too small to zero.
         result = exponent10 + significant > 0 ? std::numeric_limits<float>::infinity() : 0.0f;

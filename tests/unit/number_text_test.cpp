@@ -91,6 +91,8 @@ TEST(FreeValueRead, LongMantissasAreCorrectlyRounded) {
     expectFree({"16777217.000000000000000001", 16777218.0f});
     expectFree({"0.000000000000000000000000000000000000000000001", 1e-45f});
     expectFree({"3.40282357e38", std::numeric_limits<float>::infinity()});
+    const std::string hundreds = "1" + std::string(299, '0') + "e-299";
+    expectFree({hundreds.c_str(), 1.0f});
 }
 
 TEST(FreeValueRead, NoImpliedPointAndNoSignAloneExponent) {
