@@ -126,6 +126,9 @@ void readNameItem(InputFile& in, TextField& field) {
             continue;
         }
         const char c = *in.cursor();
+        if (c == '\0')
+            failBadInput(in.path(), line,
+                         "the data file name holds a NUL character, which no file name can hold");
         if (isQuoted) {
             if (c == '\n')
                 failBadInput(in.path(), line,

@@ -62,15 +62,18 @@ TEST(NameItem, LongNameIsCutAtHundredCharacters) {
 }
 
 TEST(NameItem, MissingOrMalformedNameIsAnError) {
+    using namespace std::string_view_literals;
     TempDir dir;
     struct Case {
-        const char* controlFile;
+        std::string_view controlFile;
         const char* message;
     };
-    for (const Case& c : {Case{"", "line 1: expected the data file name, found the end of the file"},
-                          Case{"\n  \n", "line 3: expected the data file name, found the end of the file"},
-                          Case{"'a.txt\n", "line 1: the quoted data file name has no closing '"},
-                          Case{", a.txt\n", "line 1: expected the data file name, found ','"}}) {
+    for (const Case& c : {Case{""sv, "line 1: expected the data file name, found the end of the file"},
+                          Case{"\n  \n"sv, "line 3: expected the data file name, found the end of the file"},
+                          Case{"'a.txt\n"sv, "line 1: the quoted data file name has no closing '"},
+                          Case{", a.txt\n"sv, "line 1: expected the data file name, found ','"},
+                          Case{"a.txt\0.dat\n"sv,
+                               "line 1: the data file name holds a NUL character, which no file name can hold"}}) {
         InputFile in;
         in.open(dir.write("input.txt", c.controlFile));
         TextField field;
