@@ -6,7 +6,9 @@
 #include "orientation/orientation.hpp"
 
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 namespace triangle {
 
@@ -244,6 +246,13 @@ RunContext RunPreamble(const PreambleProfile& profile) {
     // 13. The result file, beside the data file when the name has a directory part.
     std::string resultPath(context.nameField.data(), static_cast<std::size_t>(context.stemLength));
     resultPath += profile.resultSuffix;
+    // A name like './_binned.txt' has an empty stem and so names its own result
+    // file; creating that would empty the data file before it is read.
+    std::error_code notFound;
+    if (std::filesystem::equivalent(resultPath, dataPath, notFound))
+        throw RunError(ExitStatus::fileError,
+                       resultPath + ": cannot create: it is the data file " + dataPath +
+                           " itself, which would be emptied");
     context.resultFile.create(resultPath);
 
     // 14. Header copy, each line as a 100-character field.
