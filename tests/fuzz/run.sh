@@ -119,8 +119,11 @@ for target in $targets; do
     log=$out/logs/$target.log
     artifacts=$out/artifacts/$target/
     scratch=$out/corpus/$target
-    rm -rf "$scratch" "$artifacts"
-    mkdir -p "$scratch" "$artifacts" || exit 1
+    # The targets' own temporary files go here (a run that crashes cannot
+    # clean up after itself), and are removed after the target.
+    tmp=$out/tmp/$target
+    rm -rf "$scratch" "$artifacts" "$tmp"
+    mkdir -p "$scratch" "$artifacts" "$tmp" || exit 1
     if [ -d "$here/corpus/$target" ]; then
         cp "$here/corpus/$target"/* "$scratch"/ 2> /dev/null
     fi
@@ -133,18 +136,23 @@ for target in $targets; do
     done
     if [ -n "$replay" ]; then
         # shellcheck disable=SC2086
-        if ! "$out/$target" $options $replay > "$log.replay" 2>&1; then
+        if ! TMPDIR=$tmp "$out/$target" $options $replay > "$log.replay" 2>&1; then
             echo "fuzz: $target: FAILED replaying the regression and seed inputs (log: $log.replay)"
             grep -E 'property broken|ERROR|runtime error|Running: ' "$log.replay" | tail -n 5
             failed="$failed $target"
+            rm -rf "$tmp"
             continue
         fi
     fi
-    [ "$seconds" -eq 0 ] && { echo "fuzz: $target: replay passed"; continue; }
+    if [ "$seconds" -eq 0 ]; then
+        echo "fuzz: $target: replay passed"
+        rm -rf "$tmp"
+        continue
+    fi
 
     echo "fuzz: $target: fuzzing for $seconds s (max_len $max_len)"
     # shellcheck disable=SC2086
-    if "$out/$target" $options -max_total_time="$seconds" -print_final_stats=1 "$scratch" > "$log" 2>&1; then
+    if TMPDIR=$tmp "$out/$target" $options -max_total_time="$seconds" -print_final_stats=1 "$scratch" > "$log" 2>&1; then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
         cov=$(grep -Eo 'cov: [0-9]+' "$log" | tail -n 1)
         echo "fuzz: $target: no finding ($runs runs, $cov, corpus $(find "$scratch" -type f | wc -l) inputs)"
@@ -154,6 +162,7 @@ for target in $targets; do
         find "$artifacts" -type f | sed 's|^|  input kept: |'
         failed="$failed $target"
     fi
+    rm -rf "$tmp"
 done
 
 if [ -n "$failed" ]; then
