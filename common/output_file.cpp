@@ -37,6 +37,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 }
 
 void OutputFile::create(std::string path) {
+    release();
     path_ = std::move(path);
     errno = 0;
     file_ = std::fopen(path_.c_str(), "wb");
@@ -52,6 +53,7 @@ void OutputFile::create(std::string path) {
 }
 
 void OutputFile::attachStandardOutput() {
+    release();
     path_ = "standard output";
     file_ = stdout;
     ownsFile_ = false;
