@@ -693,7 +693,8 @@ std::vector<GarbageRow> garbageRows() {
     return line;
   }();
   std::string nulRecords;  // free-form records with NUL bytes between and inside values
-  for (int n = 0; n < 50; ++n) nulRecords += std::string("1\0 1 1\0\0 1 1 1 0 0 0 0 0.1 0.2\n", 33);
+  static constexpr char nulRecord[] = "1\0 1 1\0\0 1 1 1 0 0 0 0 0.1 0.2\n";
+  for (int n = 0; n < 50; ++n) nulRecords.append(nulRecord, sizeof nulRecord - 1);
   std::string nulFields;  // fixed-width lines with a NUL byte in a different column each
   for (int column = 0; column < 100; ++column) {
     std::string line = fixedLine("  0.0010", "  1.0000");
