@@ -11,9 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,10 +30,15 @@ namespace blackbox {
 
 namespace fs = std::filesystem;
 
+// A run that has not ended after this long is killed and fails its test.
+constexpr int kTimeLimitSeconds = 20;
+
 struct RunResult {
-  std::string out;  // everything the program wrote to standard output
-  std::string err;  // everything it wrote to standard error
-  int status = -1;  // exit status; -1 when it did not exit normally
+  std::string out;        // everything the program wrote to standard output
+  std::string err;        // everything it wrote to standard error
+  int status = -1;        // exit status; -1 when it did not exit normally
+  int signal = 0;         // the signal that ended it, if one did
+  bool timedOut = false;  // killed after kTimeLimitSeconds
 };
 
 // Text fields (names, versions, header lines) are written at exactly 100
@@ -154,10 +162,12 @@ class BlackBoxTest : public ::testing::Test {
 
   bool exists(const std::string& relative) const { return fs::exists(work_ / relative); }
 
-  // Runs build/bin/<program> with no arguments in the working directory.
-  RunResult run(const std::string& program) {
+  // Runs build/bin/<program> in the working directory like BlackBoxTest::run,
+  // but kills it after kTimeLimitSeconds, reports a signal instead of hiding
+  // it, and can send standard output to /dev/full.
+  RunResult run(const std::string& program, bool stdoutToFullDevice = false) {
     const std::string binary = std::string(TRIANGLE_BIN_DIR) + "/" + program;
-    const fs::path outPath = root_ / "stdout";
+    const fs::path outPath = stdoutToFullDevice ? fs::path("/dev/full") : root_ / "stdout";
     const fs::path errPath = root_ / "stderr";
     std::fflush(nullptr);
     pid_t pid = fork();
@@ -173,14 +183,33 @@ class BlackBoxTest : public ::testing::Test {
       _exit(127);
     }
     RunResult result;
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
+    if (pid < 0) {
       ADD_FAILURE() << "could not run " << binary;
       return result;
     }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTimeLimitSeconds);
+    int status = 0;
+    for (;;) {
+      pid_t done = waitpid(pid, &status, WNOHANG);
+      if (done == pid) break;
+      if (done < 0) {
+        ADD_FAILURE() << "lost the run of " << binary;
+        return result;
+      }
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        result.timedOut = true;
+        break;
+      }
+      const timespec pause{0, 5'000'000};
+      nanosleep(&pause, nullptr);
+    }
     EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 127) << "could not start " << binary;
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 126) << "could not set up " << binary;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = slurp(outPath);
+    result.signal = WIFSIGNALED(status) && !result.timedOut ? WTERMSIG(status) : 0;
+    if (!stdoutToFullDevice) result.out = slurp(outPath);
     result.err = slurp(errPath);
     return result;
   }

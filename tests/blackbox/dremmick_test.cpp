@@ -298,82 +298,8 @@ TEST_F(DremmickRun, WideValuesKeepEightCharactersAndQuorvelReadsThemBack) {
 }
 
 // ---------------------------------------------------------------------------
-// Failures: one line on standard error, and what was written stays written
-
-struct ControlFileCase {
-  const char* name;
-  const char* controlFile;
-  const char* errorStart;
-};
-
-std::ostream& operator<<(std::ostream& out, const ControlFileCase& c) { return out << c.name; }
-
-class DremmickControlFile : public BlackBoxTest, public ::testing::WithParamInterface<ControlFileCase> {};
-
-TEST_P(DremmickControlFile, BadLimitEndsRunBeforeLookLineWithoutConditionedFile) {
-  const ControlFileCase& c = GetParam();
-  write("input.txt", c.controlFile);
-  write("a.txt", "1 1 1 1 1 1 0 0 0 0 0.1 0.1\n");
-
-  RunResult result = run("dremmick");
-
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, kDremmickBanner);
-  EXPECT_ONE_ERROR_LINE_STARTING(result, c.errorStart);
-  EXPECT_FALSE(exists("a_cnd.txt"));
-}
-
-// clang-format off
-const ControlFileCase kControlFileCases[] = {
-  {"VelocityLimitMissing",     "a.txt\n0.5\n",         "dremmick: input.txt: "},
-  {"OnlyBlankLinesForLimits",  "a.txt\n\n   \n",       "dremmick: input.txt: "},
-  {"CurvatureLimitNotANumber", "a.txt\nabc\n2.0\n",    "dremmick: input.txt: line 2: "},
-  {"VelocityLimitNotANumber",  "a.txt\n0.5\n2.0x\n",   "dremmick: input.txt: line 3: "},
-};
-// clang-format on
-
-INSTANTIATE_TEST_SUITE_P(Limits, DremmickControlFile, ::testing::ValuesIn(kControlFileCases),
-                         [](const ::testing::TestParamInfo<ControlFileCase>& info) {
-                           return std::string(info.param.name);
-                         });
-
-struct BadValueCase {
-  const char* name;
-  const char* badLine;
-};
-
-std::ostream& operator<<(std::ostream& out, const BadValueCase& c) { return out << c.name; }
-
-class DremmickBadValue : public BlackBoxTest, public ::testing::WithParamInterface<BadValueCase> {};
-
-TEST_P(DremmickBadValue, EndsRunWithoutSummaryAndKeepsRecordsWrittenBefore) {
-  write("input.txt", "bad.txt\n0.5\n2\n");
-  write("bad.txt", std::string("# h\n") + "1 1 1 1 1 1 0 0 0 0 0.1 0.2\n" + GetParam().badLine +
-                       "1 1 1 1 1 1 0 0 0 0 0.3 0.4\n");
-
-  RunResult result = run("dremmick");
-
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, preambleOutput("bad.txt",
-                                       "There are  " "      4" " lines in the data file.\n",
-                                       " " "          1" "  lines in the header\n"));
-  EXPECT_ONE_ERROR_LINE_STARTING(result, "dremmick: bad.txt: line 3: ");
-  EXPECT_EQ(read("bad_cnd.txt"),
-            pad100("# h") + "\n" + dremmickProvenance("bad.txt") +
-                "# eliminated lines with curvature greater than   0.5000\n"
-                "# eliminated lines with velocity greater than   2.0000\n"
-                "  1.0000  1.0000  1.0000  1.0000  1.0000  1.0000  0.0000  0.0000  0.0000  0.0000  0.1000  0.2000\n");
-}
-
-const BadValueCase kBadValueCases[] = {
-    {"LetterAmongValues", "1 2 x 4 5 6 7 8 9 10 0.1 0.2\n"},
-    {"HashLineAfterHeaderBlock", "# late remark\n"},
-};
-
-INSTANTIATE_TEST_SUITE_P(ReadErrors, DremmickBadValue, ::testing::ValuesIn(kBadValueCases),
-                         [](const ::testing::TestParamInfo<BadValueCase>& info) {
-                           return std::string(info.param.name);
-                         });
+// Lines and records out of step (the other failures are catalogued in
+// error_catalogue_test.cpp)
 
 struct OutOfStepCase {
   const char* name;

@@ -11,10 +11,6 @@
 // so a hang fails its test instead of blocking the suite.
 #include "blackbox_run.hpp"
 
-#include <signal.h>
-#include <time.h>
-
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -30,15 +26,7 @@
 namespace blackbox {
 namespace {
 
-constexpr int kTimeLimitSeconds = 20;
 
-struct GuardedRun {
-  std::string out;
-  std::string err;
-  int status = -1;     // exit status; -1 when it did not exit normally
-  int signal = 0;      // the signal that ended it, if one did
-  bool timedOut = false;
-};
 
 // The files of a working directory before a run.
 struct WorkFiles {
@@ -74,57 +62,6 @@ class Catalogue : public BlackBoxTest {
     return expected;
   }
 
-  // Runs build/bin/<program> in the working directory like BlackBoxTest::run,
-  // but kills it after kTimeLimitSeconds, reports a signal instead of hiding
-  // it, and can send standard output to /dev/full.
-  GuardedRun runGuarded(const std::string& program, bool stdoutToFullDevice = false) {
-    const std::string binary = std::string(TRIANGLE_BIN_DIR) + "/" + program;
-    const fs::path outPath = stdoutToFullDevice ? fs::path("/dev/full") : root_ / "stdout";
-    const fs::path errPath = root_ / "stderr";
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-      int in = open("/dev/null", O_RDONLY);
-      int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (in < 0 || out < 0 || err < 0 || chdir(work_.c_str()) != 0) _exit(126);
-      dup2(in, 0);
-      dup2(out, 1);
-      dup2(err, 2);
-      execl(binary.c_str(), program.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    GuardedRun result;
-    if (pid < 0) {
-      ADD_FAILURE() << "could not run " << binary;
-      return result;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTimeLimitSeconds);
-    int status = 0;
-    for (;;) {
-      pid_t done = waitpid(pid, &status, WNOHANG);
-      if (done == pid) break;
-      if (done < 0) {
-        ADD_FAILURE() << "lost the run of " << binary;
-        return result;
-      }
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        result.timedOut = true;
-        break;
-      }
-      const timespec pause{0, 5'000'000};
-      nanosleep(&pause, nullptr);
-    }
-    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 127) << "could not start " << binary;
-    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 126) << "could not set up " << binary;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.signal = WIFSIGNALED(status) && !result.timedOut ? WTERMSIG(status) : 0;
-    if (!stdoutToFullDevice) result.out = slurp(outPath);
-    result.err = slurp(errPath);
-    return result;
-  }
 };
 
 bool startsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
@@ -162,20 +99,20 @@ TEST_P(ErrorCatalogue, EndsWithItsStatusOneErrorLineAndWhatWasWrittenBeforeTheFa
   const Row& row = GetParam();
   prepare(row.setup);
 
-  GuardedRun run = runGuarded(row.program);
+  RunResult outcome = run(row.program);
 
-  ASSERT_FALSE(run.timedOut) << "still running after " << kTimeLimitSeconds << " s";
-  ASSERT_EQ(run.signal, 0) << "ended by signal " << run.signal << "; standard error: " << run.err;
-  EXPECT_EQ(run.status, row.status) << run.err;
+  ASSERT_FALSE(outcome.timedOut) << "still running after " << kTimeLimitSeconds << " s";
+  ASSERT_EQ(outcome.signal, 0) << "ended by signal " << outcome.signal << "; standard error: " << outcome.err;
+  EXPECT_EQ(outcome.status, row.status) << outcome.err;
   if (row.errorStart.empty()) {
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(outcome.err, "");
   } else {
-    EXPECT_EQ(countLines(run.err), 1) << run.err;
-    EXPECT_EQ(run.err.back(), '\n') << run.err;
-    EXPECT_TRUE(startsWith(run.err, row.errorStart)) << run.err.substr(0, 500);
-    EXPECT_NE(run.err.find(row.errorContains), std::string::npos) << run.err.substr(0, 500);
+    EXPECT_EQ(countLines(outcome.err), 1) << outcome.err;
+    EXPECT_EQ(outcome.err.back(), '\n') << outcome.err;
+    EXPECT_TRUE(startsWith(outcome.err, row.errorStart)) << outcome.err.substr(0, 500);
+    EXPECT_NE(outcome.err.find(row.errorContains), std::string::npos) << outcome.err.substr(0, 500);
   }
-  EXPECT_EQ(run.out, row.out);
+  EXPECT_EQ(outcome.out, row.out);
 
   std::set<std::string> expectedEntries = entriesOf(row.setup);
   if (row.result) {
@@ -555,16 +492,16 @@ TEST_P(FullDisk, EndsWithStatus2AndOneErrorLineKeepingOnlyABeginningOfTheOutput)
   const FullDiskRow& row = GetParam();
   prepare(row.setup);
 
-  GuardedRun run = runGuarded(row.program, row.stdoutToFullDevice);
+  RunResult outcome = run(row.program, row.stdoutToFullDevice);
 
-  ASSERT_FALSE(run.timedOut) << "still running after " << kTimeLimitSeconds << " s";
-  ASSERT_EQ(run.signal, 0) << "ended by signal " << run.signal;
-  EXPECT_EQ(run.status, 2) << run.err;
-  EXPECT_EQ(countLines(run.err), 1) << run.err;
-  EXPECT_TRUE(startsWith(run.err, row.errorStart)) << run.err;
+  ASSERT_FALSE(outcome.timedOut) << "still running after " << kTimeLimitSeconds << " s";
+  ASSERT_EQ(outcome.signal, 0) << "ended by signal " << outcome.signal;
+  EXPECT_EQ(outcome.status, 2) << outcome.err;
+  EXPECT_EQ(countLines(outcome.err), 1) << outcome.err;
+  EXPECT_TRUE(startsWith(outcome.err, row.errorStart)) << outcome.err;
   if (!row.stdoutToFullDevice) {
-    EXPECT_TRUE(startsWith(run.out, row.outAtLeast)) << run.out.substr(0, 2000);
-    EXPECT_TRUE(startsWith(row.wholeOut, run.out)) << run.out.substr(0, 2000);
+    EXPECT_TRUE(startsWith(outcome.out, row.outAtLeast)) << outcome.out.substr(0, 2000);
+    EXPECT_TRUE(startsWith(row.wholeOut, outcome.out)) << outcome.out.substr(0, 2000);
     EXPECT_TRUE(fs::is_symlink(work_ / row.resultFile)) << "the link to /dev/full was replaced";
   } else if (exists(row.resultFile)) {
     EXPECT_TRUE(startsWith(row.wholeResult, read(row.resultFile)));
@@ -672,17 +609,17 @@ TEST_P(Garbage, EndsByItselfWithAClearErrorOrAsData) {
   const GarbageRow& row = GetParam();
   prepare(row.setup);
 
-  GuardedRun run = runGuarded(row.program);
+  RunResult outcome = run(row.program);
 
-  ASSERT_FALSE(run.timedOut) << "still running after " << kTimeLimitSeconds << " s";
-  ASSERT_EQ(run.signal, 0) << "ended by signal " << run.signal;
-  EXPECT_TRUE(run.status == 0 || run.status == 1 || run.status == 2) << run.status << ": " << run.err;
-  EXPECT_LE(countLines(run.err), 1) << run.err;
-  if (run.status != 0) {
-    EXPECT_EQ(countLines(run.err), 1);
-    EXPECT_TRUE(startsWith(run.err, row.program + ": ")) << run.err;
+  ASSERT_FALSE(outcome.timedOut) << "still running after " << kTimeLimitSeconds << " s";
+  ASSERT_EQ(outcome.signal, 0) << "ended by signal " << outcome.signal;
+  EXPECT_TRUE(outcome.status == 0 || outcome.status == 1 || outcome.status == 2) << outcome.status << ": " << outcome.err;
+  EXPECT_LE(countLines(outcome.err), 1) << outcome.err;
+  if (outcome.status != 0) {
+    EXPECT_EQ(countLines(outcome.err), 1);
+    EXPECT_TRUE(startsWith(outcome.err, row.program + ": ")) << outcome.err;
   }
-  EXPECT_TRUE(startsWith(run.out, row.program == "quorvel" ? kQuorvelBanner : kDremmickBanner));
+  EXPECT_TRUE(startsWith(outcome.out, row.program == "quorvel" ? kQuorvelBanner : kDremmickBanner));
 }
 
 std::vector<GarbageRow> garbageRows() {
@@ -742,16 +679,16 @@ TEST_F(DataFileSafety, NulByteInDataFileNameIsRejectedAndLeavesFileNamedByItsBeg
     write("input.txt", std::string("a\0b.txt\n0.5\n2\n", 14));
     write("a", precious);
 
-    GuardedRun run = runGuarded(program);
+    RunResult outcome = run(program);
 
-    ASSERT_FALSE(run.timedOut);
-    ASSERT_EQ(run.signal, 0);
-    EXPECT_EQ(run.status, 1) << run.err;
+    ASSERT_FALSE(outcome.timedOut);
+    ASSERT_EQ(outcome.signal, 0);
+    EXPECT_EQ(outcome.status, 1) << outcome.err;
     EXPECT_EQ(read("a"), precious);
     EXPECT_EQ(entries(), (std::set<std::string>{"a", "input.txt"}));
-    EXPECT_EQ(countLines(run.err), 1) << run.err;
-    EXPECT_TRUE(startsWith(run.err, program + ": input.txt: line 1: ")) << run.err;
-    EXPECT_EQ(run.out, program == "quorvel" ? kQuorvelBanner : kDremmickBanner);
+    EXPECT_EQ(countLines(outcome.err), 1) << outcome.err;
+    EXPECT_TRUE(startsWith(outcome.err, program + ": input.txt: line 1: ")) << outcome.err;
+    EXPECT_EQ(outcome.out, program == "quorvel" ? kQuorvelBanner : kDremmickBanner);
   }
 }
 
@@ -763,15 +700,15 @@ TEST_F(DataFileSafety, ResultFileThatIsTheDataFileIsNotCreated) {
   write("input.txt", "'./_binned.txt'\n");
   write("_binned.txt", data);
 
-  GuardedRun run = runGuarded("quorvel");
+  RunResult outcome = run("quorvel");
 
-  ASSERT_FALSE(run.timedOut);
-  ASSERT_EQ(run.signal, 0);
-  EXPECT_EQ(run.status, 2);
+  ASSERT_FALSE(outcome.timedOut);
+  ASSERT_EQ(outcome.signal, 0);
+  EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(read("_binned.txt"), data);
-  EXPECT_EQ(countLines(run.err), 1) << run.err;
-  EXPECT_TRUE(startsWith(run.err, "quorvel: ")) << run.err;
-  EXPECT_EQ(run.out, kQuorvelBanner + lookLine("./_binned.txt") +
+  EXPECT_EQ(countLines(outcome.err), 1) << outcome.err;
+  EXPECT_TRUE(startsWith(outcome.err, "quorvel: ")) << outcome.err;
+  EXPECT_EQ(outcome.out, kQuorvelBanner + lookLine("./_binned.txt") +
                          "There are          2 lines in the data file.\n"
                          "     1 lines in the header\n");
 }
@@ -781,15 +718,15 @@ TEST_F(DataFileSafety, DremmickResultFileThatIsTheDataFileIsNotCreated) {
   write("input.txt", "'./_cnd.txt'\n0.5\n2\n");
   write("_cnd.txt", data);
 
-  GuardedRun run = runGuarded("dremmick");
+  RunResult outcome = run("dremmick");
 
-  ASSERT_FALSE(run.timedOut);
-  ASSERT_EQ(run.signal, 0);
-  EXPECT_EQ(run.status, 2);
+  ASSERT_FALSE(outcome.timedOut);
+  ASSERT_EQ(outcome.signal, 0);
+  EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(read("_cnd.txt"), data);
-  EXPECT_EQ(countLines(run.err), 1) << run.err;
-  EXPECT_TRUE(startsWith(run.err, "dremmick: ")) << run.err;
-  EXPECT_EQ(run.out, kDremmickBanner + lookLine("./_cnd.txt") +
+  EXPECT_EQ(countLines(outcome.err), 1) << outcome.err;
+  EXPECT_TRUE(startsWith(outcome.err, "dremmick: ")) << outcome.err;
+  EXPECT_EQ(outcome.out, kDremmickBanner + lookLine("./_cnd.txt") +
                          "There are  " "      2" " lines in the data file.\n"
                          " " "          1" "  lines in the header\n");
 }
