@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
     int out = open(argv[1], O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0 || err < 0) {
-        std::fprintf(stderr, "bench_timer: cannot create %s or %s: %s\n", argv[1], argv[2], std::strerror(errno));
+        std::fprintf(stderr, "bench_timer: cannot create %s or %s: %s\n", argv[1], argv[2],
+                     std::strerror(errno));
         return 2;
     }
     std::fflush(stdout);
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
         }
     }
     clock_gettime(CLOCK_MONOTONIC, &t1);
-    double wall = static_cast<double>(t1.tv_sec - t0.tv_sec) + 1e-9 * static_cast<double>(t1.tv_nsec - t0.tv_nsec);
+    double wall =
+        static_cast<double>(t1.tv_sec - t0.tv_sec) + 1e-9 * static_cast<double>(t1.tv_nsec - t0.tv_nsec);
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     double cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
                  1e-6 * static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);

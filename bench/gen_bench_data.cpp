@@ -73,12 +73,12 @@ Face make_face(Rng& r) {
     f.v[6] = x / n;
     f.v[7] = y / n;
     f.v[8] = z / n;
-    f.v[9] = std::exp(0.8 * r.gauss());                   // area, median 1
-    double kappa = r.expo(0.11);                           // |curvature|
-    if (r.below(1000) < 3) kappa = r.uniform(0.6, 1.2);    // a few far out
+    f.v[9] = std::exp(0.8 * r.gauss());                  // area, median 1
+    double kappa = r.expo(0.11);                         // |curvature|
+    if (r.below(1000) < 3) kappa = r.uniform(0.6, 1.2);  // a few far out
     if (r.below(2)) kappa = -kappa;
     f.v[10] = kappa;
-    f.v[11] = 1.6 * kappa + 0.25 * r.gauss();              // velocity
+    f.v[11] = 1.6 * kappa + 0.25 * r.gauss();  // velocity
     return f;
 }
 
@@ -102,7 +102,10 @@ public:
         commit(n);
     }
     void put(const char* s) { put(s, std::strlen(s)); }
-    void put(char c) { *room(1) = c; commit(1); }
+    void put(char c) {
+        *room(1) = c;
+        commit(1);
+    }
     void close() {
         if (!f_) return;
         flush();
@@ -187,7 +190,9 @@ struct Dec {
     int d;
 };
 
-Dec to_dec(double x, int d) { return Dec{std::llround(x * static_cast<double>(kPow10[d])), d}; }
+Dec to_dec(double x, int d) {
+    return Dec{std::llround(x * static_cast<double>(kPow10[d])), d};
+}
 
 // Spells v into p, returns the length.  Styles: plain "-0.1234", leading dot
 // "-.1234", exponent "1.234E-01" with E, e, D or d and assorted exponent forms.
@@ -245,15 +250,27 @@ std::size_t spell(char* p, Dec v, Rng& r) {
 
 std::size_t separator(char* p, Rng& r) {
     unsigned s = r.below(100);
-    if (s < 55) { p[0] = ' '; return 1; }
+    if (s < 55) {
+        p[0] = ' ';
+        return 1;
+    }
     if (s < 75) {  // a run of blanks
         std::size_t k = 2 + r.below(4);
         std::memset(p, ' ', k);
         return k;
     }
-    if (s < 85) { p[0] = ','; return 1; }
-    if (s < 95) { p[0] = ','; p[1] = ' '; return 2; }
-    p[0] = ' '; p[1] = ','; p[2] = ' ';
+    if (s < 85) {
+        p[0] = ',';
+        return 1;
+    }
+    if (s < 95) {
+        p[0] = ',';
+        p[1] = ' ';
+        return 2;
+    }
+    p[0] = ' ';
+    p[1] = ',';
+    p[2] = ' ';
     return 3;
 }
 
@@ -282,9 +299,12 @@ void write_raw(Out& out, long n, Rng& r, Tally& t) {
         }
         unsigned u = r.below(10000);
         int zero_triple = -1;
-        if (u < 25) zero_triple = 0;             // grain 1 not indexed
-        else if (u < 50) zero_triple = 3;        // grain 2 not indexed
-        else if (u < 80) v[11] = to_dec((r.below(2) ? 1 : -1) * r.uniform(1.55, 4.0), 3);
+        if (u < 25)
+            zero_triple = 0;  // grain 1 not indexed
+        else if (u < 50)
+            zero_triple = 3;  // grain 2 not indexed
+        else if (u < 80)
+            v[11] = to_dec((r.below(2) ? 1 : -1) * r.uniform(1.55, 4.0), 3);
 
         char* line = out.room(400);
         std::size_t len = 0;
@@ -307,9 +327,12 @@ void write_raw(Out& out, long n, Rng& r, Tally& t) {
 
         auto zero = [&](int k) { return v[k].m == 0 && v[k + 1].m == 0 && v[k + 2].m == 0; };
         auto scaled = [](Dec x) { return (x.m < 0 ? -x.m : x.m) * kPow10[7 - x.d]; };
-        if (zero(0) || zero(3)) ++t.blank;
-        else if (scaled(v[10]) > curv_limit) ++t.high_val;
-        else if (scaled(v[11]) > vel_limit) ++t.high_vel;
+        if (zero(0) || zero(3))
+            ++t.blank;
+        else if (scaled(v[10]) > curv_limit)
+            ++t.high_val;
+        else if (scaled(v[11]) > vel_limit)
+            ++t.high_vel;
     }
 }
 

@@ -25,9 +25,13 @@ std::int64_t countLineEnds(const char* p, const char* end) {
 
 }  // namespace
 
-InputFile::~InputFile() { close(); }
+InputFile::~InputFile() {
+    close();
+}
 
-InputFile::InputFile(InputFile&& other) noexcept { *this = std::move(other); }
+InputFile::InputFile(InputFile&& other) noexcept {
+    *this = std::move(other);
+}
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
     if (this != &other) {
@@ -52,10 +56,9 @@ void InputFile::open(std::string path) {
     file_ = std::fopen(path_.c_str(), "rb");
     if (file_ == nullptr) {
         const int error = errno;
-        throw RunError(ExitStatus::fileError,
-                       path_ + ": cannot open for reading: " + std::strerror(error));
+        throw RunError(ExitStatus::fileError, path_ + ": cannot open for reading: " + std::strerror(error));
     }
-    std::setvbuf(file_, nullptr, _IONBF, 0);  // we do our own buffering
+    std::setvbuf(file_, nullptr, _IONBF, 0);                                  // we do our own buffering
     if (!block_) block_ = std::make_unique<char[]>(blockSize + readPadding);  // zeroed
     cursor_ = limit_ = block_.get();
     endOfFile_ = false;
@@ -83,8 +86,8 @@ InputFile::Fill InputFile::fill() {
     if (got == 0) {
         if (std::ferror(file_)) {
             const int error = errno;
-            throw RunError(ExitStatus::fileError, placeText(path_, line_) + ": cannot read: " +
-                                                      std::strerror(error));
+            throw RunError(ExitStatus::fileError,
+                           placeText(path_, line_) + ": cannot read: " + std::strerror(error));
         }
         endOfFile_ = true;
         return Fill::endOfFile;

@@ -10,12 +10,16 @@
 namespace triangle {
 namespace {
 
-constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr double exactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool equalsIgnoringCase(std::string_view text, std::string_view word) {
     if (text.size() != word.size()) return false;
@@ -27,13 +31,11 @@ bool equalsIgnoringCase(std::string_view text, std::string_view word) {
 // NaN, Inf and Infinity in any case, after the sign has been taken off.
 bool parseWord(std::string_view text, bool negative, float& value) {
     if (equalsIgnoringCase(text, "nan")) {
-        value = negative ? -std::numeric_limits<float>::quiet_NaN()
-                         : std::numeric_limits<float>::quiet_NaN();
+        value = negative ? -std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::quiet_NaN();
         return true;
     }
     if (equalsIgnoringCase(text, "inf") || equalsIgnoringCase(text, "infinity")) {
-        value = negative ? -std::numeric_limits<float>::infinity()
-                         : std::numeric_limits<float>::infinity();
+        value = negative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
         return true;
     }
     return false;
@@ -42,8 +44,8 @@ bool parseWord(std::string_view text, bool negative, float& value) {
 // The parts of a number after its sign: digits with at most one point, then
 // an optional exponent. `impliedDecimals` is where the point stands when none
 // is written.
-bool parseUnsigned(std::string_view text, bool negative, int impliedDecimals,
-                   bool signAloneStartsExponent, float& value) {
+bool parseUnsigned(std::string_view text, bool negative, int impliedDecimals, bool signAloneStartsExponent,
+                   float& value) {
     std::size_t i = 0;
     const std::size_t n = text.size();
     int fractionDigits = 0;
@@ -98,8 +100,7 @@ bool parseUnsigned(std::string_view text, bool negative, int impliedDecimals,
     return true;
 }
 
-bool parseNumber(std::string_view text, int impliedDecimals, bool signAloneStartsExponent,
-                 float& value) {
+bool parseNumber(std::string_view text, int impliedDecimals, bool signAloneStartsExponent, float& value) {
     bool negative = false;
     if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
         negative = text[0] == '-';
@@ -126,8 +127,8 @@ float decimalToFloat(bool negative, std::string_view digits, int exponent10) {
         std::uint64_t mantissa = 0;
         for (const char c : digits) mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
         double exact = static_cast<double>(mantissa);
-        exact = exponent10 >= 0 ? exact * exactPowersOfTen[exponent10]
-                                : exact / exactPowersOfTen[-exponent10];
+        exact =
+            exponent10 >= 0 ? exact * exactPowersOfTen[exponent10] : exact / exactPowersOfTen[-exponent10];
         const auto result = static_cast<float>(exact);
         return negative ? -result : result;
     }
@@ -146,7 +147,8 @@ float decimalToFloat(bool negative, std::string_view digits, int exponent10) {
     }
     std::memcpy(text, digits.data(), length);
     text[length++] = 'e';
-    length = static_cast<std::size_t>(std::to_chars(text + length, text + length + 15, exponent10).ptr - text);
+    length =
+        static_cast<std::size_t>(std::to_chars(text + length, text + length + 15, exponent10).ptr - text);
     float result = 0.0f;
     const auto error = std::from_chars(text, text + length, result).ec;
     if (error == std::errc::result_out_of_range) {
@@ -280,7 +282,8 @@ std::uint64_t digitsValue(std::uint64_t offset, int count) {
     std::uint64_t v = offset << (8 * (8 - count));
     v = (v * 10) + (v >> 8);  // byte pairs
     v = (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
-         (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
+         (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+        32;
     return v;
 }
 
@@ -371,8 +374,7 @@ bool tryFormatFixed(char* out, float value, int width, int decimals) {
 }
 
 char* formatFixed(char* out, float value, int width, int decimals) {
-    if (!tryFormatFixed(out, value, width, decimals))
-        std::memset(out, '*', static_cast<std::size_t>(width));
+    if (!tryFormatFixed(out, value, width, decimals)) std::memset(out, '*', static_cast<std::size_t>(width));
     return out + width;
 }
 
@@ -380,8 +382,8 @@ char* formatInteger(char* out, std::int64_t value, int width) {
     char digits[24];
     int count = 0;
     const bool negative = value < 0;
-    auto magnitude = negative ? std::uint64_t{0} - static_cast<std::uint64_t>(value)
-                              : static_cast<std::uint64_t>(value);
+    auto magnitude =
+        negative ? std::uint64_t{0} - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     do {
         digits[count++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;

@@ -46,8 +46,8 @@ inline bool parseUsualFixedField(const char* f, float& value) {
     const bool d0 = static_cast<unsigned char>(c0 - '0') < 10, d1 = static_cast<unsigned char>(c1 - '0') < 10,
                d2 = static_cast<unsigned char>(c2 - '0') < 10;
     const bool blank0 = c0 == ' ', blank1 = c1 == ' ', minus0 = c0 == '-', minus1 = c1 == '-';
-    const bool usual = fractionDigits & (f[3] == '.') & d2 &
-                       ((blank0 & (blank1 | minus1 | d1)) | ((minus0 | d0) & d1));
+    const bool usual =
+        fractionDigits & (f[3] == '.') & d2 & ((blank0 & (blank1 | minus1 | d1)) | ((minus0 | d0) & d1));
     if (!usual) return false;
     const std::uint32_t whole = static_cast<std::uint32_t>(d0) * (c0 - '0') * 100u +
                                 static_cast<std::uint32_t>(d1) * (c1 - '0') * 10u + (c2 - '0');

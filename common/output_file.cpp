@@ -8,7 +8,9 @@
 
 namespace triangle {
 
-OutputFile::~OutputFile() { release(); }
+OutputFile::~OutputFile() {
+    release();
+}
 
 void OutputFile::release() noexcept {
     if (file_ == nullptr) return;
@@ -22,7 +24,9 @@ void OutputFile::release() noexcept {
     file_ = nullptr;
 }
 
-OutputFile::OutputFile(OutputFile&& other) noexcept { *this = std::move(other); }
+OutputFile::OutputFile(OutputFile&& other) noexcept {
+    *this = std::move(other);
+}
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     if (this != &other) {
@@ -43,8 +47,7 @@ void OutputFile::create(std::string path) {
     file_ = std::fopen(path_.c_str(), "wb");
     if (file_ == nullptr) {
         const int error = errno;
-        throw RunError(ExitStatus::fileError,
-                       path_ + ": cannot create: " + std::strerror(error));
+        throw RunError(ExitStatus::fileError, path_ + ": cannot create: " + std::strerror(error));
     }
     std::setvbuf(file_, nullptr, _IONBF, 0);  // we do our own buffering
     ownsFile_ = true;
@@ -66,8 +69,7 @@ void OutputFile::fail(int error) {
     if (ownsFile_) std::fclose(file_);
     file_ = nullptr;
     used_ = 0;
-    throw RunError(ExitStatus::fileError,
-                   path_ + ": cannot write: " + std::strerror(error));
+    throw RunError(ExitStatus::fileError, path_ + ": cannot write: " + std::strerror(error));
 }
 
 void OutputFile::flushBuffer() {

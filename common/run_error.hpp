@@ -20,8 +20,7 @@ enum class ExitStatus : int {
 
 class RunError : public std::exception {
 public:
-    RunError(ExitStatus status, std::string message)
-        : status_(status), message_(std::move(message)) {}
+    RunError(ExitStatus status, std::string message) : status_(status), message_(std::move(message)) {}
 
     ExitStatus status() const noexcept { return status_; }
     const char* what() const noexcept override { return message_.c_str(); }

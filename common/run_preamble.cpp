@@ -67,12 +67,13 @@ void writeField(OutputFile& out, std::string_view prefix, std::string_view field
     out.write("\n");
 }
 
-bool holdsHash(std::string_view head) { return head.find('#') != std::string_view::npos; }
+bool holdsHash(std::string_view head) {
+    return head.find('#') != std::string_view::npos;
+}
 
 std::int32_t checkedCount(std::int64_t count, const std::string& path) {
     if (count > std::numeric_limits<std::int32_t>::max())
-        throw RunError(ExitStatus::badInput,
-                       path + ": more than 2147483647 lines; the counts are 32-bit");
+        throw RunError(ExitStatus::badInput, path + ": more than 2147483647 lines; the counts are 32-bit");
     return static_cast<std::int32_t>(count);
 }
 
@@ -250,9 +251,8 @@ RunContext RunPreamble(const PreambleProfile& profile) {
     // file; creating that would empty the data file before it is read.
     std::error_code notFound;
     if (std::filesystem::equivalent(resultPath, dataPath, notFound))
-        throw RunError(ExitStatus::fileError,
-                       resultPath + ": cannot create: it is the data file " + dataPath +
-                           " itself, which would be emptied");
+        throw RunError(ExitStatus::fileError, resultPath + ": cannot create: it is the data file " +
+                                                  dataPath + " itself, which would be emptied");
     context.resultFile.create(resultPath);
 
     // 14. Header copy, each line as a 100-character field.

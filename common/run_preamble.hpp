@@ -25,28 +25,28 @@ struct PreambleProfile {
     std::string_view bannerLine2;
     std::string_view bannerLine3;
     std::string_view bannerLine6;
-    bool readsLimits;             // control-file lines 2 and 3
-    int lineCountWidth;           // digits of the line count on the console
-    bool freeFormatHeaderCount;   // " count  lines in the header" instead of "%6d lines..."
+    bool readsLimits;            // control-file lines 2 and 3
+    int lineCountWidth;          // digits of the line count on the console
+    bool freeFormatHeaderCount;  // " count  lines in the header" instead of "%6d lines..."
     std::string_view resultSuffix;
     std::string_view selfLabel;
     std::string_view versionText;
-    bool setsPi;                  // stores pi into const1 after the banner
+    bool setsPi;  // stores pi into const1 after the banner
 };
 
 extern const PreambleProfile quorvelProfile;
 extern const PreambleProfile dremmickProfile;
 
 struct RunContext {
-    TextField nameField{};         // the data file name as read, blank-filled
-    std::int32_t stemLength = 0;   // characters ahead of the first "." (0 when none)
+    TextField nameField{};        // the data file name as read, blank-filled
+    std::int32_t stemLength = 0;  // characters ahead of the first "." (0 when none)
     std::int32_t lineCount = 0;
     std::int32_t headerCount = 0;
-    InputFile dataFile;            // opened a third time, at line headerCount + 1
-    OutputFile resultFile;         // header copy and provenance lines written
-    OutputFile console;            // standard output
-    float curvatureLimit = 0.0f;   // dremmick only
-    float velocityLimit = 0.0f;    // dremmick only
+    InputFile dataFile;           // opened a third time, at line headerCount + 1
+    OutputFile resultFile;        // header copy and provenance lines written
+    OutputFile console;           // standard output
+    float curvatureLimit = 0.0f;  // dremmick only
+    float velocityLimit = 0.0f;   // dremmick only
 
     std::string_view name() const { return {nameField.data(), nameField.size()}; }
     // The name as a path: trailing blanks are not part of it.

@@ -27,15 +27,15 @@ TriangleRecord readFixedRecord(InputFile& in) {
         text = std::string_view(padded, fixedLineLength);
     }
     for (int k = 0; k < recordValueCount; ++k) {
-        const std::string_view field = text.substr(static_cast<std::size_t>(k * fixedFieldWidth),
-                                                   fixedFieldWidth);
+        const std::string_view field =
+            text.substr(static_cast<std::size_t>(k * fixedFieldWidth), fixedFieldWidth);
         float& value = record.values[static_cast<std::size_t>(k)];
         if (!parseUsualFixedField(field.data(), value) && !parseFixedField(field, value)) {
             const int first = k * fixedFieldWidth + 1;
             failBadInput(in.path(), line,
-                         "field " + std::to_string(k + 1) + " (columns " + std::to_string(first) +
-                             "-" + std::to_string(first + fixedFieldWidth - 1) +
-                             "): expected a number, found " + quoted(field));
+                         "field " + std::to_string(k + 1) + " (columns " + std::to_string(first) + "-" +
+                             std::to_string(first + fixedFieldWidth - 1) + "): expected a number, found " +
+                             quoted(field));
         }
     }
     return record;
@@ -150,7 +150,8 @@ Token nextValue(InputFile& in, std::string_view& value, float& number, bool& aft
             continue;
         }
         // The usual spellings are read in place; the block is padded for that.
-        if (const char* end = parseUsualFreeNumber(p, number); end != nullptr && end < limit && endsValue(*end)) {
+        if (const char* end = parseUsualFreeNumber(p, number);
+            end != nullptr && end < limit && endsValue(*end)) {
             in.consume(end);
             afterValue = true;
             return Token::number;
@@ -188,18 +189,16 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
         if (token == Token::endOfFile) {
             const std::int64_t last = in.lastLineNumber();
             if (k == 0)
-                failBadInput(in.path(), last,
-                             "expected a record of 12 values, found the end of the file");
+                failBadInput(in.path(), last, "expected a record of 12 values, found the end of the file");
             failBadInput(in.path(), last,
                          "the file ends inside a record: found " + std::to_string(k) +
-                             " of 12 values (the record began on line " +
-                             std::to_string(firstLine) + ")");
+                             " of 12 values (the record began on line " + std::to_string(firstLine) + ")");
         }
         if (k == 0) firstLine = in.lineNumber();
         if (token == Token::text && !parseFreeValue(text, value))
-            failBadInput(in.path(), in.lineNumber(),
-                         "value " + std::to_string(k + 1) + " of 12: expected a number, found " +
-                             quoted(text));
+            failBadInput(
+                in.path(), in.lineNumber(),
+                "value " + std::to_string(k + 1) + " of 12: expected a number, found " + quoted(text));
     }
     if (lines != nullptr) {
         lines->first = firstLine;

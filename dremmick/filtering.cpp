@@ -17,10 +17,8 @@ void takeAbsoluteValues(TriangleRecord& record) {
 }
 
 Verdict judge(const TriangleRecord& record, float curvatureLimit, float velocityLimit) {
-    if (record.value(1) == 0.0f && record.value(2) == 0.0f && record.value(3) == 0.0f)
-        return Verdict::blank;
-    if (record.value(4) == 0.0f && record.value(5) == 0.0f && record.value(6) == 0.0f)
-        return Verdict::blank;
+    if (record.value(1) == 0.0f && record.value(2) == 0.0f && record.value(3) == 0.0f) return Verdict::blank;
+    if (record.value(4) == 0.0f && record.value(5) == 0.0f && record.value(6) == 0.0f) return Verdict::blank;
     if (record.curvature() > curvatureLimit) return Verdict::highCurvature;
     if (record.velocity() > velocityLimit) return Verdict::highVelocity;
     return Verdict::keep;
@@ -28,10 +26,17 @@ Verdict judge(const TriangleRecord& record, float curvatureLimit, float velocity
 
 void count(FilterTally& tally, Verdict verdict) {
     switch (verdict) {
-        case Verdict::blank: ++tally.blankCount; break;
-        case Verdict::highCurvature: ++tally.highCurvatureCount; break;
-        case Verdict::highVelocity: ++tally.highVelocityCount; break;
-        case Verdict::keep: break;
+        case Verdict::blank:
+            ++tally.blankCount;
+            break;
+        case Verdict::highCurvature:
+            ++tally.highCurvatureCount;
+            break;
+        case Verdict::highVelocity:
+            ++tally.highVelocityCount;
+            break;
+        case Verdict::keep:
+            break;
     }
 }
 
@@ -107,8 +112,7 @@ void runFiltering(triangle::RunContext& context) {
     writeSummaryLine(context.console, "high_vel=", tally.highVelocityCount);
     writeSummaryLine(context.console, "blank", tally.blankCount);
     writeSummaryLine(context.console, "final number of lines =",
-                     dataLines - tally.blankCount - tally.highCurvatureCount -
-                         tally.highVelocityCount);
+                     dataLines - tally.blankCount - tally.highCurvatureCount - tally.highVelocityCount);
     context.resultFile.close();
     context.console.flush();
 }

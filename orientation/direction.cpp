@@ -8,8 +8,7 @@
 
 namespace orientation {
 
-void anglestov(float theta, float phi, Vector3& v)
-{
+void anglestov(float theta, float phi, Vector3& v) {
     const std::complex<float> rT = detail::unitCircle(theta);
     const std::complex<float> rF = detail::unitCircle(phi);
     const float cT = rT.real();
@@ -22,8 +21,7 @@ void anglestov(float theta, float phi, Vector3& v)
     v[2] = cT;
 }
 
-void vtoangles(Vector3& v, AnglePair& ang)
-{
+void vtoangles(Vector3& v, AnglePair& ang) {
     // A direction and its opposite are one axis: report the member in the
     // upper half-space and leave it in the caller's array. -0 is not
     // negative, so (x, y, -0) is kept as it is.

@@ -51,9 +51,9 @@
 namespace orientation {
 
 using Vector3 = std::array<float, 3>;
-using EulerAngles = std::array<float, 3>;          // phi1, Phi, phi2
-using Matrix3 = std::array<float, 9>;              // column-major: element (i,j) at index (i-1)+3(j-1)
-using AnglePair = std::array<float, 2>;            // theta, phi
+using EulerAngles = std::array<float, 3>;              // phi1, Phi, phi2
+using Matrix3 = std::array<float, 9>;                  // column-major: element (i,j) at index (i-1)+3(j-1)
+using AnglePair = std::array<float, 2>;                // theta, phi
 using SymmetryOperatorArray = std::array<float, 216>;  // 24 slots of one Matrix3 each
 
 // The block shared by the routines below and the program's main flow.

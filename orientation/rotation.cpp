@@ -15,15 +15,13 @@ namespace orientation {
 namespace {
 
 // Element (i,j) of a column-major 3x3 matrix, i and j counted from 1.
-constexpr std::size_t at(std::size_t i, std::size_t j)
-{
+constexpr std::size_t at(std::size_t i, std::size_t j) {
     return (i - 1) + 3 * (j - 1);
 }
 
 }  // namespace
 
-float acos2(float x)
-{
+float acos2(float x) {
     if (x > 1.0f) {
         return 0.0f;
     }
@@ -33,8 +31,7 @@ float acos2(float x)
     return std::acos(x);
 }
 
-void etog(const EulerAngles& e, Matrix3& g)
-{
+void etog(const EulerAngles& e, Matrix3& g) {
     const std::complex<float> r1 = detail::unitCircle(e[0]);
     const std::complex<float> rP = detail::unitCircle(e[1]);
     const std::complex<float> r2 = detail::unitCircle(e[2]);
@@ -56,8 +53,7 @@ void etog(const EulerAngles& e, Matrix3& g)
     g[at(3, 3)] = cP;
 }
 
-void gtoe(const Matrix3& g, EulerAngles& e)
-{
+void gtoe(const Matrix3& g, EulerAngles& e) {
     const float twoPi = const1.pi + const1.pi;
 
     const float q = g[at(3, 3)] * g[at(3, 3)];
@@ -93,8 +89,7 @@ void gtoe(const Matrix3& g, EulerAngles& e)
     e[2] = phi2;
 }
 
-void aatog(const Vector3& a, float omega, Matrix3& g)
-{
+void aatog(const Vector3& a, float omega, Matrix3& g) {
     const std::complex<float> r = detail::unitCircle(omega);
     const float c = r.real();
     const float s = r.imag();
@@ -114,8 +109,7 @@ void aatog(const Vector3& a, float omega, Matrix3& g)
     g[at(3, 3)] = az * az * t + c;
 }
 
-void trans(const Matrix3& a, Matrix3& b)
-{
+void trans(const Matrix3& a, Matrix3& b) {
     for (std::size_t j = 1; j <= 3; ++j) {
         for (std::size_t i = 1; i <= 3; ++i) {
             b[at(i, j)] = a[at(j, i)];
@@ -123,8 +117,7 @@ void trans(const Matrix3& a, Matrix3& b)
     }
 }
 
-void mtom(const Matrix3& a, const Matrix3& b, Matrix3& r)
-{
+void mtom(const Matrix3& a, const Matrix3& b, Matrix3& r) {
     for (std::size_t j = 1; j <= 3; ++j) {
         for (std::size_t i = 1; i <= 3; ++i) {
             // Summing from +0 turns a -0 result into +0.
@@ -137,8 +130,7 @@ void mtom(const Matrix3& a, const Matrix3& b, Matrix3& r)
     }
 }
 
-void mtov(const Matrix3& m, const Vector3& v, Vector3& w)
-{
+void mtov(const Matrix3& m, const Vector3& v, Vector3& w) {
     for (std::size_t i = 1; i <= 3; ++i) {
         float sum = 0.0f;
         for (std::size_t k = 1; k <= 3; ++k) {

@@ -102,8 +102,7 @@ constexpr std::int32_t trigonalCount = 3;
 constexpr float twoThirds = 0.6666667f;   // 0x3F2AAAAB
 constexpr float fourThirds = 1.3333334f;  // 0x3FAAAAAB
 
-Matrix3 turnAboutZ(float angle)
-{
+Matrix3 turnAboutZ(float angle) {
     const std::complex<float> rot = detail::unitCircle(angle);
     const float c = rot.real();
     const float s = rot.imag();
@@ -112,8 +111,7 @@ Matrix3 turnAboutZ(float angle)
 }
 
 template <std::size_t N>
-void store(const std::array<Matrix3, N>& set, SymmetryOperatorArray& ops)
-{
+void store(const std::array<Matrix3, N>& set, SymmetryOperatorArray& ops) {
     static_assert(N <= slotCount);
     for (std::size_t k = 0; k < N; ++k) {
         std::copy(set[k].begin(), set[k].end(), ops.begin() + k * slotSize);
@@ -122,44 +120,42 @@ void store(const std::array<Matrix3, N>& set, SymmetryOperatorArray& ops)
 
 }  // namespace
 
-void get_symop(std::int32_t code, SymmetryOperatorArray& ops, std::int32_t& count)
-{
+void get_symop(std::int32_t code, SymmetryOperatorArray& ops, std::int32_t& count) {
     ops.fill(0.0f);
 
     switch (code) {
-    case 1:
-        count = static_cast<std::int32_t>(tetragonal.size());
-        store(tetragonal, ops);
-        break;
-    case 2:
-        count = static_cast<std::int32_t>(hexagonal.size());
-        store(hexagonal, ops);
-        break;
-    case 3:
-        count = static_cast<std::int32_t>(cubic.size());
-        store(cubic, ops);
-        break;
-    case 4: {
-        count = trigonalCount;
-        const float pi = const1.pi;
-        const Matrix3 identity{1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f};
-        // Slots 4 to 24 stay zero, as for every other set.
-        store(std::array<Matrix3, 3>{identity, turnAboutZ(pi * twoThirds), turnAboutZ(pi * fourThirds)},
-              ops);
-        break;
-    }
-    case 5:
-        count = static_cast<std::int32_t>(orthorhombic.size());
-        store(orthorhombic, ops);
-        break;
-    default:
-        // Unknown class: the array stays all zero and count is left alone.
-        break;
+        case 1:
+            count = static_cast<std::int32_t>(tetragonal.size());
+            store(tetragonal, ops);
+            break;
+        case 2:
+            count = static_cast<std::int32_t>(hexagonal.size());
+            store(hexagonal, ops);
+            break;
+        case 3:
+            count = static_cast<std::int32_t>(cubic.size());
+            store(cubic, ops);
+            break;
+        case 4: {
+            count = trigonalCount;
+            const float pi = const1.pi;
+            const Matrix3 identity{1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+            // Slots 4 to 24 stay zero, as for every other set.
+            store(std::array<Matrix3, 3>{identity, turnAboutZ(pi * twoThirds), turnAboutZ(pi * fourThirds)},
+                  ops);
+            break;
+        }
+        case 5:
+            count = static_cast<std::int32_t>(orthorhombic.size());
+            store(orthorhombic, ops);
+            break;
+        default:
+            // Unknown class: the array stays all zero and count is left alone.
+            break;
     }
 }
 
-void symop(const SymmetryOperatorArray& ops, std::int32_t n, Matrix3& g)
-{
+void symop(const SymmetryOperatorArray& ops, std::int32_t n, Matrix3& g) {
     if (n < 1 || n > static_cast<std::int32_t>(slotCount)) {
         g.fill(0.0f);
         return;

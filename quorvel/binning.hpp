@@ -16,7 +16,7 @@ struct CurvatureBin {
     float upperEdge = 0.0f;  // n * 0.003, a label for the report only
     float curvatureSum = 0.0f;
     float velocitySum = 0.0f;
-    float count = 0.0f;      // raised by 1.0 per line, exact up to 2^24
+    float count = 0.0f;  // raised by 1.0 per line, exact up to 2^24
     float squaredDeviationSum = 0.0f;
 };
 

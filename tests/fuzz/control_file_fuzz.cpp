@@ -27,7 +27,9 @@
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::size_t afterLine(std::string_view text, std::size_t at) {
     const std::size_t end = text.find('\n', at);
@@ -107,9 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(name.has_value(), "a name is read where the reference refuses it");
     std::string expected = name->substr(0, triangle::textFieldWidth);
     expected.resize(triangle::textFieldWidth, ' ');
-    fuzz::check(std::string_view(field.data(), field.size()) == expected,
-                "the name field is '" + std::string(field.data(), field.size()) + "', expected '" +
-                    expected + "'");
+    fuzz::check(
+        std::string_view(field.data(), field.size()) == expected,
+        "the name field is '" + std::string(field.data(), field.size()) + "', expected '" + expected + "'");
 
     const std::int32_t stem = triangle::stemLengthOf(field);
     fuzz::check(stem >= 0 && stem <= 99, "stem length " + std::to_string(stem));

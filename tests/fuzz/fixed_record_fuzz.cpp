@@ -148,9 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     if (!failedOnContent)
-        fuzz::check(static_cast<std::int64_t>(records.size()) == lines,
-                    "read " + std::to_string(records.size()) + " records from " + std::to_string(lines) +
-                        " lines");
+        fuzz::check(
+            static_cast<std::int64_t>(records.size()) == lines,
+            "read " + std::to_string(records.size()) + " records from " + std::to_string(lines) + " lines");
     if (records.empty()) return 0;
 
     std::string first;
@@ -164,11 +164,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::check(line.substr(0, triangle::fixedLineLength) == fieldsOf(records[i]),
                     "writeFixedRecord differs from formatRecordField on line " + std::to_string(i + 1));
         for (int k = 0; k < triangle::recordValueCount; ++k)
-            fuzz::checkAgree(records[i].values[static_cast<std::size_t>(k)],
-                             back[i].values[static_cast<std::size_t>(k)],
-                             "record " + std::to_string(i + 1) + " field " + std::to_string(k + 1) +
-                                 " written as '" +
-                                 std::string(line.substr(static_cast<std::size_t>(k) * 8, 8)) + "'");
+            fuzz::checkAgree(
+                records[i].values[static_cast<std::size_t>(k)], back[i].values[static_cast<std::size_t>(k)],
+                "record " + std::to_string(i + 1) + " field " + std::to_string(k + 1) + " written as '" +
+                    std::string(line.substr(static_cast<std::size_t>(k) * 8, 8)) + "'");
     }
 
     // The read-back records written again (as writeFixedRecord writes them,

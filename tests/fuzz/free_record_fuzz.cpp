@@ -105,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             } catch (const triangle::RunError& e) {
                 // The end of the file right where a record would start is
                 // the normal end; anything else is a fault.
-                fault = std::string_view(e.what()).find("found the end of the file") == std::string_view::npos;
+                fault =
+                    std::string_view(e.what()).find("found the end of the file") == std::string_view::npos;
                 break;
             }
             places.push_back(where);
@@ -122,12 +123,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                        " records, the reference reads " +
                                                        std::to_string(expected.size()));
     fuzz::check(fault == expectedFault, std::string("reading ends ") + (fault ? "with" : "without") +
-                                            " a fault, the reference " + (expectedFault ? "with" : "without"));
+                                            " a fault, the reference " +
+                                            (expectedFault ? "with" : "without"));
     for (std::size_t i = 0; i < records.size(); ++i) {
         fuzz::check(places[i].first == expected[i].firstLine && places[i].last == expected[i].lastLine,
-                    "record " + std::to_string(i + 1) + " placed on lines " + std::to_string(places[i].first) +
-                        "-" + std::to_string(places[i].last) + ", the reference says " +
-                        std::to_string(expected[i].firstLine) + "-" + std::to_string(expected[i].lastLine));
+                    "record " + std::to_string(i + 1) + " placed on lines " +
+                        std::to_string(places[i].first) + "-" + std::to_string(places[i].last) +
+                        ", the reference says " + std::to_string(expected[i].firstLine) + "-" +
+                        std::to_string(expected[i].lastLine));
         for (std::size_t k = 0; k < 12; ++k)
             fuzz::check(fuzz::sameAsReference(expected[i].values[k], records[i].values[k]),
                         "record " + std::to_string(i + 1) + " value " + std::to_string(k + 1) + " read as " +

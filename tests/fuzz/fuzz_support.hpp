@@ -48,8 +48,8 @@ inline void removeFlatDirectory(const std::string& dir) {
 inline const std::string& scratchDirectory() {
     static const std::string dir = [] {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                              "/triangle-fuzz-XXXXXX";
+        std::string pattern =
+            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/triangle-fuzz-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) {
             std::perror("mkdtemp");
             std::abort();
@@ -133,9 +133,9 @@ inline void checkAgree(float original, float readBack, const std::string& where)
     // at the very top of the float range; the exponent form keeps it finite.
     check(std::isfinite(readBack), where + ": " + show(original) + " read back as " + show(readBack));
     const double difference = std::fabs(static_cast<double>(original) - static_cast<double>(readBack));
-    check(difference <= roundTripBound(original),
-          where + ": " + show(original) + " read back as " + show(readBack) + ", off by " +
-              std::to_string(difference));
+    check(difference <= roundTripBound(original), where + ": " + show(original) + " read back as " +
+                                                      show(readBack) + ", off by " +
+                                                      std::to_string(difference));
 }
 
 }  // namespace fuzz

@@ -82,10 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::check(lineCount == static_cast<std::int32_t>(lines.size()),
                     "line count " + std::to_string(lineCount) + ", the file has " +
                         std::to_string(lines.size()) + " lines");
-        fuzz::check(headerCount >= 0 && headerCount <= lineCount,
-                    "header count " + std::to_string(headerCount) + " of " + std::to_string(lineCount) + " lines");
-        fuzz::check(headerCount == static_cast<std::int32_t>(expectedHeader),
-                    "header count " + std::to_string(headerCount) + ", expected " + std::to_string(expectedHeader));
+        fuzz::check(
+            headerCount >= 0 && headerCount <= lineCount,
+            "header count " + std::to_string(headerCount) + " of " + std::to_string(lineCount) + " lines");
+        fuzz::check(
+            headerCount == static_cast<std::int32_t>(expectedHeader),
+            "header count " + std::to_string(headerCount) + ", expected " + std::to_string(expectedHeader));
         fuzz::check(context.dataFile.lineNumber() == headerCount + 1,
                     "the data file is left at line " + std::to_string(context.dataFile.lineNumber()));
         fuzz::check(context.stemLength == 4, "stem length " + std::to_string(context.stemLength));

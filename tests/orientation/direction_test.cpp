@@ -1,6 +1,6 @@
 #include <cmath>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 
 #include <gtest/gtest.h>
 
@@ -12,17 +12,16 @@ namespace {
 
 constexpr std::uint32_t plusZero = 0x00000000;
 constexpr std::uint32_t minusZero = 0x80000000;
-constexpr std::uint32_t halfPi = 0x3FC90FDB;        // 1.5707964
-constexpr std::uint32_t onePi = 0x40490FDB;         // 3.1415927
-constexpr std::uint32_t fiveQuarterPi = 0x407B53D2; // 3.926991
-constexpr std::uint32_t threeHalfPi = 0x4096CBE4;   // 4.712389
+constexpr std::uint32_t halfPi = 0x3FC90FDB;         // 1.5707964
+constexpr std::uint32_t onePi = 0x40490FDB;          // 3.1415927
+constexpr std::uint32_t fiveQuarterPi = 0x407B53D2;  // 3.926991
+constexpr std::uint32_t threeHalfPi = 0x4096CBE4;    // 4.712389
 
 // ---------------------------------------------------------------------------
 // anglestov
 // ---------------------------------------------------------------------------
 
-TEST(Anglestov, PoleIsPlusZ)
-{
+TEST(Anglestov, PoleIsPlusZ) {
     Vector3 v{9, 9, 9};
     anglestov(0.0f, 0.0f, v);
     EXPECT_TRUE(hasBits(v[0], plusZero));
@@ -30,8 +29,7 @@ TEST(Anglestov, PoleIsPlusZ)
     EXPECT_TRUE(hasBits(v[2], 0x3F800000));
 }
 
-TEST(Anglestov, NearestFloatToHalfPiLiesJustBelowTheEquator)
-{
+TEST(Anglestov, NearestFloatToHalfPiLiesJustBelowTheEquator) {
     // 1.5707964 is slightly above pi/2, so its cosine is -4.371139e-8.
     Vector3 v{};
     anglestov(fromBits(halfPi), 0.0f, v);
@@ -40,8 +38,7 @@ TEST(Anglestov, NearestFloatToHalfPiLiesJustBelowTheEquator)
     EXPECT_TRUE(hasBits(v[2], 0xB33BBD2E));
 }
 
-TEST(Anglestov, ThetaFromZAndPhiFromXTowardY)
-{
+TEST(Anglestov, ThetaFromZAndPhiFromXTowardY) {
     struct Case {
         float theta;
         float phi;
@@ -70,8 +67,7 @@ TEST(Anglestov, ThetaFromZAndPhiFromXTowardY)
 
 class Vtoangles : public WithConst1 {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         WithConst1::SetUp();
         const1 = {pi, 0.0f};
     }
@@ -85,8 +81,7 @@ struct VtoanglesCase {
     std::uint32_t phi;
 };
 
-TEST_F(Vtoangles, SignedZerosAndInPlaceNegation)
-{
+TEST_F(Vtoangles, SignedZerosAndInPlaceNegation) {
     const VtoanglesCase cases[] = {
         {"+z unchanged", {0, 0, 1}, {plusZero, plusZero, 0x3F800000}, plusZero, plusZero},
         // atan2(-0, -0) is -pi, and 2*pi is added.
@@ -115,8 +110,7 @@ TEST_F(Vtoangles, SignedZerosAndInPlaceNegation)
     }
 }
 
-TEST_F(Vtoangles, VectorJustBelowTheEquatorIsFlippedToTheOppositeAzimuth)
-{
+TEST_F(Vtoangles, VectorJustBelowTheEquatorIsFlippedToTheOppositeAzimuth) {
     Vector3 v{};
     anglestov(fromBits(halfPi), 0.0f, v);
     AnglePair ang{};
@@ -128,8 +122,7 @@ TEST_F(Vtoangles, VectorJustBelowTheEquatorIsFlippedToTheOppositeAzimuth)
     EXPECT_TRUE(hasBits(ang[1], onePi));
 }
 
-TEST_F(Vtoangles, PiLeftAtZeroReturnsNegativeAzimuths)
-{
+TEST_F(Vtoangles, PiLeftAtZeroReturnsNegativeAzimuths) {
     const1.pi = 0.0f;
     Vector3 v{0, -1, 0};
     AnglePair ang{};
@@ -141,8 +134,7 @@ TEST_F(Vtoangles, PiLeftAtZeroReturnsNegativeAzimuths)
     EXPECT_TRUE(hasBits(ang[1], 0xC0490FDB));  // -pi
 }
 
-TEST_F(Vtoangles, InvertsAnglestovInTheUpperHemisphere)
-{
+TEST_F(Vtoangles, InvertsAnglestovInTheUpperHemisphere) {
     for (float theta = 0.1f; theta < 1.5f; theta += 0.07f) {
         for (float phi = 0.0f; phi < 6.28f; phi += 0.13f) {
             Vector3 v{};
@@ -157,8 +149,7 @@ TEST_F(Vtoangles, InvertsAnglestovInTheUpperHemisphere)
     }
 }
 
-TEST_F(Vtoangles, LowerHemisphereGivesTheOppositeDirection)
-{
+TEST_F(Vtoangles, LowerHemisphereGivesTheOppositeDirection) {
     for (float theta = 1.65f; theta < 3.05f; theta += 0.07f) {
         for (float phi = 0.0f; phi < 6.28f; phi += 0.13f) {
             Vector3 v{};

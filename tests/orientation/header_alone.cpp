@@ -12,22 +12,21 @@ static_assert(sizeof(std::int32_t) == 4);
 
 // Every routine is declared with the argument types callers rely on.
 [[maybe_unused]] float (*const acos2Entry)(float) = &orientation::acos2;
-[[maybe_unused]] void (*const etogEntry)(const orientation::EulerAngles&, orientation::Matrix3&) =
-    &orientation::etog;
-[[maybe_unused]] void (*const gtoeEntry)(const orientation::Matrix3&, orientation::EulerAngles&) =
-    &orientation::gtoe;
-[[maybe_unused]] void (*const aatogEntry)(const orientation::Vector3&, float, orientation::Matrix3&) =
-    &orientation::aatog;
-[[maybe_unused]] void (*const transEntry)(const orientation::Matrix3&, orientation::Matrix3&) =
-    &orientation::trans;
+[[maybe_unused]] void (*const etogEntry)(const orientation::EulerAngles&,
+                                         orientation::Matrix3&) = &orientation::etog;
+[[maybe_unused]] void (*const gtoeEntry)(const orientation::Matrix3&,
+                                         orientation::EulerAngles&) = &orientation::gtoe;
+[[maybe_unused]] void (*const aatogEntry)(const orientation::Vector3&, float,
+                                          orientation::Matrix3&) = &orientation::aatog;
+[[maybe_unused]] void (*const transEntry)(const orientation::Matrix3&,
+                                          orientation::Matrix3&) = &orientation::trans;
 [[maybe_unused]] void (*const mtomEntry)(const orientation::Matrix3&, const orientation::Matrix3&,
                                          orientation::Matrix3&) = &orientation::mtom;
 [[maybe_unused]] void (*const mtovEntry)(const orientation::Matrix3&, const orientation::Vector3&,
                                          orientation::Vector3&) = &orientation::mtov;
-[[maybe_unused]] void (*const anglestovEntry)(float, float, orientation::Vector3&) =
-    &orientation::anglestov;
-[[maybe_unused]] void (*const vtoanglesEntry)(orientation::Vector3&, orientation::AnglePair&) =
-    &orientation::vtoangles;
+[[maybe_unused]] void (*const anglestovEntry)(float, float, orientation::Vector3&) = &orientation::anglestov;
+[[maybe_unused]] void (*const vtoanglesEntry)(orientation::Vector3&,
+                                              orientation::AnglePair&) = &orientation::vtoangles;
 [[maybe_unused]] void (*const getSymopEntry)(std::int32_t, orientation::SymmetryOperatorArray&,
                                              std::int32_t&) = &orientation::get_symop;
 [[maybe_unused]] void (*const symopEntry)(const orientation::SymmetryOperatorArray&, std::int32_t,

@@ -11,22 +11,19 @@ namespace orientation::test {
 namespace {
 
 // Elementary passive turns, written out on paper row by row.
-Matrix3 turnZ(float a)
-{
+Matrix3 turnZ(float a) {
     const float c = std::cos(a);
     const float s = std::sin(a);
     return fromRows(c, s, 0, -s, c, 0, 0, 0, 1);
 }
 
-Matrix3 turnX(float a)
-{
+Matrix3 turnX(float a) {
     const float c = std::cos(a);
     const float s = std::sin(a);
     return fromRows(1, 0, 0, 0, c, s, 0, -s, c);
 }
 
-float determinant(const Matrix3& m)
-{
+float determinant(const Matrix3& m) {
     // m[k] is column-major; the determinant is that of the transpose too.
     return m[0] * (m[4] * m[8] - m[7] * m[5]) - m[3] * (m[1] * m[8] - m[7] * m[2]) +
            m[6] * (m[1] * m[5] - m[4] * m[2]);
@@ -36,8 +33,7 @@ float determinant(const Matrix3& m)
 // etog
 // ---------------------------------------------------------------------------
 
-TEST(Etog, ZeroAnglesGiveTheIdentity)
-{
+TEST(Etog, ZeroAnglesGiveTheIdentity) {
     Matrix3 g{};
     etog({0, 0, 0}, g);
     for (std::size_t k = 0; k < 9; ++k) {
@@ -45,10 +41,9 @@ TEST(Etog, ZeroAnglesGiveTheIdentity)
     }
 }
 
-TEST(Etog, IsBungeZxzProductOfPassiveTurns)
-{
+TEST(Etog, IsBungeZxzProductOfPassiveTurns) {
     const EulerAngles cases[] = {
-        {0.3f, 0.0f, 0.0f}, {0.0f, 0.7f, 0.0f}, {0.0f, 0.0f, 1.1f},  {1.0f, 0.3f, 0.5f},
+        {0.3f, 0.0f, 0.0f}, {0.0f, 0.7f, 0.0f}, {0.0f, 0.0f, 1.1f},       {1.0f, 0.3f, 0.5f},
         {4.0f, 2.5f, 5.9f}, {6.2f, 3.0f, 0.1f}, {2.0f, 1.5707964f, 3.5f},
     };
     for (const EulerAngles& e : cases) {
@@ -62,8 +57,7 @@ TEST(Etog, IsBungeZxzProductOfPassiveTurns)
     }
 }
 
-TEST(Etog, StoresColumnByColumn)
-{
+TEST(Etog, StoresColumnByColumn) {
     // A turn about x alone has rows (1,0,0), (0,c,s), (0,-s,c): the +s sits at
     // (2,3), index 7, and the -s at (3,2), index 5.
     Matrix3 g{};
@@ -73,8 +67,7 @@ TEST(Etog, StoresColumnByColumn)
     EXPECT_FLOAT_EQ(g[8], std::cos(0.5f));
 }
 
-TEST(Etog, IsPassive)
-{
+TEST(Etog, IsPassive) {
     // The fixed vector x, seen from a frame turned +90 degrees about z, lies
     // along -y of that frame.
     Matrix3 g{};
@@ -86,8 +79,7 @@ TEST(Etog, IsPassive)
     EXPECT_EQ(w[2], 0.0f);
 }
 
-TEST(Etog, GivesProperRotations)
-{
+TEST(Etog, GivesProperRotations) {
     for (float phi1 = 0.0f; phi1 < 6.3f; phi1 += 0.9f) {
         for (float bigPhi = 0.0f; bigPhi < 3.2f; bigPhi += 0.4f) {
             for (float phi2 = 0.0f; phi2 < 6.3f; phi2 += 1.3f) {
@@ -110,15 +102,13 @@ TEST(Etog, GivesProperRotations)
 
 class Gtoe : public WithConst1 {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         WithConst1::SetUp();
         const1 = {pi, 0.0f};
     }
 };
 
-TEST_F(Gtoe, IdentityIsDegenerateWithZeroEps)
-{
+TEST_F(Gtoe, IdentityIsDegenerateWithZeroEps) {
     EulerAngles e{9, 9, 9};
     gtoe(identity, e);
     EXPECT_TRUE(hasBits(e[0], 0x00000000));
@@ -126,8 +116,7 @@ TEST_F(Gtoe, IdentityIsDegenerateWithZeroEps)
     EXPECT_TRUE(hasBits(e[2], 0x00000000));
 }
 
-TEST_F(Gtoe, EpsDecidesBetweenGeneralAndDegenerateCase)
-{
+TEST_F(Gtoe, EpsDecidesBetweenGeneralAndDegenerateCase) {
     // sin(0.3) is about 0.296: below eps = 0.5 the matrix is read as a turn
     // about z, with phi1 taken from g(2,2) (about 0.0496) alone.
     Matrix3 g{};
@@ -151,8 +140,7 @@ TEST_F(Gtoe, EpsDecidesBetweenGeneralAndDegenerateCase)
 // acos2(g(2,2)) = pi/2 into 2*pi - pi/2, formed from const1.pi.
 const Matrix3 quarterTurnAboutZ{0, 1, 0, -1, 0, 0, 0, 0, 1};
 
-TEST_F(Gtoe, DegenerateReflectionUsesConst1Pi)
-{
+TEST_F(Gtoe, DegenerateReflectionUsesConst1Pi) {
     EulerAngles e{};
     gtoe(quarterTurnAboutZ, e);
     EXPECT_TRUE(hasBits(e[0], 0x4096CBE4));  // 4.712389 = 3*pi/2
@@ -160,8 +148,7 @@ TEST_F(Gtoe, DegenerateReflectionUsesConst1Pi)
     EXPECT_EQ(e[2], 0.0f);
 }
 
-TEST_F(Gtoe, PiLeftAtZeroGivesNegativeReflectedAngles)
-{
+TEST_F(Gtoe, PiLeftAtZeroGivesNegativeReflectedAngles) {
     const1.pi = 0.0f;
     EulerAngles e{};
     gtoe(quarterTurnAboutZ, e);
@@ -176,8 +163,7 @@ TEST_F(Gtoe, PiLeftAtZeroGivesNegativeReflectedAngles)
     EXPECT_NEAR(e[2], 5.0f - 2.0f * pi, 2e-6f);
 }
 
-TEST_F(Gtoe, SignTestsAreStrict)
-{
+TEST_F(Gtoe, SignTestsAreStrict) {
     // -0 at g(1,2) is not negative: no reflection to 2*pi.
     Matrix3 g = identity;
     g[3] = -0.0f;
@@ -191,8 +177,7 @@ TEST_F(Gtoe, SignTestsAreStrict)
     EXPECT_TRUE(hasBits(e[0], 0x00000000));
 }
 
-TEST_F(Gtoe, GeneralCaseSignTestsAreStrict)
-{
+TEST_F(Gtoe, GeneralCaseSignTestsAreStrict) {
     // A quarter turn about x, rows (1,0,0), (0,0,1), (0,-1,0), with -0 at
     // (3,1) and (1,3): sin Phi = 1, phi1 = acos2(1) and phi2 = acos2(1) are 0
     // and neither -0 reflects them to 2*pi.
@@ -212,8 +197,7 @@ TEST_F(Gtoe, GeneralCaseSignTestsAreStrict)
     EXPECT_TRUE(hasBits(e[2], 0x4096CBE4));
 }
 
-TEST_F(Gtoe, RecoversAnglesAwayFromTheSingularities)
-{
+TEST_F(Gtoe, RecoversAnglesAwayFromTheSingularities) {
     // phi1 and phi2 stay clear of 0, pi and 2*pi and Phi clear of 0 and pi,
     // where the arc-cosines lose precision; every quadrant (and so both the
     // reflected and the unreflected branch) is visited.
@@ -238,8 +222,7 @@ TEST_F(Gtoe, RecoversAnglesAwayFromTheSingularities)
     EXPECT_GT(checked, 1000);
 }
 
-TEST_F(Gtoe, TurnAboutZCarriesTheWholeAngleInPhi1)
-{
+TEST_F(Gtoe, TurnAboutZCarriesTheWholeAngleInPhi1) {
     // With Phi = 0 only phi1 + phi2 is defined; it comes back in phi1.
     const float cases[][2] = {{0.7f, 0.4f}, {2.0f, 2.5f}, {0.1f, 0.0f}, {5.0f, 0.5f}};
     for (const auto& c : cases) {
@@ -253,8 +236,7 @@ TEST_F(Gtoe, TurnAboutZCarriesTheWholeAngleInPhi1)
     }
 }
 
-TEST_F(Gtoe, PhiAtPiFallsIntoTheDegenerateCase)
-{
+TEST_F(Gtoe, PhiAtPiFallsIntoTheDegenerateCase) {
     // g(3,3) = -1: the matrix is read as a turn about z, so Phi comes back 0
     // and the triple does not reproduce the matrix. The library keeps this
     // behaviour on purpose (see gtoe in the header).
@@ -276,8 +258,7 @@ TEST_F(Gtoe, PhiAtPiFallsIntoTheDegenerateCase)
 // aatog
 // ---------------------------------------------------------------------------
 
-TEST(Aatog, ZeroAngleGivesTheIdentityWhateverTheAxis)
-{
+TEST(Aatog, ZeroAngleGivesTheIdentityWhateverTheAxis) {
     const Vector3 axes[] = {{0, 0, 1}, {1, 0, 0}, {0.6f, 0.8f, 0}, {3, -4, 12}, {0, 0, 0}};
     for (const Vector3& a : axes) {
         Matrix3 g{};
@@ -288,8 +269,7 @@ TEST(Aatog, ZeroAngleGivesTheIdentityWhateverTheAxis)
     }
 }
 
-TEST(Aatog, AboutZIsTheTransposeOfEtog)
-{
+TEST(Aatog, AboutZIsTheTransposeOfEtog) {
     for (float omega = -7.0f; omega < 7.0f; omega += 0.01f) {
         Matrix3 active{};
         Matrix3 passive{};
@@ -306,8 +286,7 @@ TEST(Aatog, AboutZIsTheTransposeOfEtog)
     }
 }
 
-TEST(Aatog, IsActiveRightHanded)
-{
+TEST(Aatog, IsActiveRightHanded) {
     struct Case {
         Vector3 axis;
         Vector3 from;
@@ -329,8 +308,7 @@ TEST(Aatog, IsActiveRightHanded)
     }
 }
 
-TEST(Aatog, LeavesItsAxisFixedAndStaysOrthogonal)
-{
+TEST(Aatog, LeavesItsAxisFixedAndStaysOrthogonal) {
     const float s = 0.57735026f;  // 1/sqrt(3)
     const Vector3 axes[] = {{s, s, s}, {0.6f, 0, -0.8f}, {0, -0.28f, 0.96f}};
     for (const Vector3& a : axes) {
@@ -351,8 +329,7 @@ TEST(Aatog, LeavesItsAxisFixedAndStaysOrthogonal)
     }
 }
 
-TEST(Aatog, UsesTheAxisAsPassed)
-{
+TEST(Aatog, UsesTheAxisAsPassed) {
     // A half turn about (0,0,2): no normalisation, so g(3,3) = 2*2*2 + (-1).
     Matrix3 g{};
     aatog({0, 0, 2}, pi, g);
@@ -363,8 +340,7 @@ TEST(Aatog, UsesTheAxisAsPassed)
 // trans, mtom, mtov
 // ---------------------------------------------------------------------------
 
-TEST(Trans, SwapsRowsAndColumns)
-{
+TEST(Trans, SwapsRowsAndColumns) {
     const Matrix3 a{1, 2, 3, 4, 5, 6, 7, 8, 9};
     Matrix3 b{};
     trans(a, b);
@@ -372,8 +348,7 @@ TEST(Trans, SwapsRowsAndColumns)
     EXPECT_EQ(b, expected);
 }
 
-TEST(Trans, TwiceReturnsTheInputBitForBit)
-{
+TEST(Trans, TwiceReturnsTheInputBitForBit) {
     const Matrix3 a{-0.0f, 1.5f, -2.25f, 0.0f, -1e-30f, 3e30f, 0.1f, -0.0f, 7.0f};
     Matrix3 b{};
     Matrix3 c{};
@@ -384,8 +359,7 @@ TEST(Trans, TwiceReturnsTheInputBitForBit)
     }
 }
 
-TEST(Mtom, IsTheProductInThatOrder)
-{
+TEST(Mtom, IsTheProductInThatOrder) {
     const Matrix3 a = fromRows(1, 2, 3, 4, 5, 6, 7, 8, 10);
     const Matrix3 b = fromRows(2, 0, 1, 1, 3, 0, 0, 1, 4);
     Matrix3 r{};
@@ -396,16 +370,14 @@ TEST(Mtom, IsTheProductInThatOrder)
     EXPECT_EQ(r, fromRows(9, 12, 16, 13, 17, 21, 32, 37, 46));
 }
 
-TEST(Mtom, IdentityOnTheRightReturnsTheFirstFactor)
-{
+TEST(Mtom, IdentityOnTheRightReturnsTheFirstFactor) {
     const Matrix3 a{0.1f, -2.5f, 3.75f, 1e-20f, 5e20f, -6.0f, 0.7f, 8.0f, -9.0f};
     Matrix3 r{};
     mtom(a, identity, r);
     EXPECT_EQ(r, a);
 }
 
-TEST(Mtom, SumsFromPositiveZero)
-{
+TEST(Mtom, SumsFromPositiveZero) {
     // Each element is a sum of three -1*0 = -0 products; started from +0 the
     // sum is +0, started from the first product it would be -0.
     const Matrix3 minusOnes{-1, -1, -1, -1, -1, -1, -1, -1, -1};
@@ -417,24 +389,21 @@ TEST(Mtom, SumsFromPositiveZero)
     }
 }
 
-TEST(Mtov, MultipliesTheMatrixNotItsTranspose)
-{
+TEST(Mtov, MultipliesTheMatrixNotItsTranspose) {
     const Matrix3 m = fromRows(1, 2, 3, 4, 5, 6, 7, 8, 10);
     Vector3 w{};
     mtov(m, {1, -1, 2}, w);
     EXPECT_EQ(w, (Vector3{5, 11, 19}));
 }
 
-TEST(Mtov, IdentityReturnsTheVector)
-{
+TEST(Mtov, IdentityReturnsTheVector) {
     const Vector3 v{0.3f, -7.5f, 1e-10f};
     Vector3 w{};
     mtov(identity, v, w);
     EXPECT_EQ(w, v);
 }
 
-TEST(Mtov, SumsFromPositiveZero)
-{
+TEST(Mtov, SumsFromPositiveZero) {
     // All three products are -0 here.
     Vector3 w{};
     mtov(identity, {-0.0f, -0.0f, -0.0f}, w);

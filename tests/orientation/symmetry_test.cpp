@@ -20,14 +20,12 @@ constexpr std::uint32_t rootThreeHalvesBits = 0x3F5DB3D7;  // sqrt(3)/2 = 0.8660
 // Every test here starts with const1.pi = pi (the trigonal set reads it).
 class Symmetry : public WithConst1 {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         WithConst1::SetUp();
         const1 = {pi, 0.0f};
     }
 
-    static std::vector<Matrix3> operators(std::int32_t code)
-    {
+    static std::vector<Matrix3> operators(std::int32_t code) {
         SymmetryOperatorArray ops{};
         std::int32_t count = -1;
         get_symop(code, ops, count);
@@ -45,8 +43,7 @@ protected:
 // Counts and untouched slots
 // ---------------------------------------------------------------------------
 
-TEST_F(Symmetry, CountsOfTheFiveClasses)
-{
+TEST_F(Symmetry, CountsOfTheFiveClasses) {
     const std::int32_t expected[][2] = {{1, 8}, {2, 12}, {3, 24}, {4, 3}, {5, 4}};
     for (const auto& c : expected) {
         SymmetryOperatorArray ops{};
@@ -56,10 +53,9 @@ TEST_F(Symmetry, CountsOfTheFiveClasses)
     }
 }
 
-TEST_F(Symmetry, UnknownCodesLeaveTheArrayZeroAndTheCountAlone)
-{
-    const std::int32_t codes[] = {0, 6, -1, 7, std::numeric_limits<std::int32_t>::min(),
-                                  std::numeric_limits<std::int32_t>::max()};
+TEST_F(Symmetry, UnknownCodesLeaveTheArrayZeroAndTheCountAlone) {
+    const std::int32_t codes[] = {
+        0, 6, -1, 7, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()};
     for (std::int32_t code : codes) {
         SymmetryOperatorArray ops;
         ops.fill(7.5f);
@@ -72,8 +68,7 @@ TEST_F(Symmetry, UnknownCodesLeaveTheArrayZeroAndTheCountAlone)
     }
 }
 
-TEST_F(Symmetry, SlotsBeyondTheCountAreZero)
-{
+TEST_F(Symmetry, SlotsBeyondTheCountAreZero) {
     // Filled over a previous, larger set: nothing of it may survive. The
     // trigonal set, whose slots 4 to 24 are free, leaves them zero as well.
     for (std::int32_t code = 1; code <= 5; ++code) {
@@ -87,8 +82,7 @@ TEST_F(Symmetry, SlotsBeyondTheCountAreZero)
     }
 }
 
-TEST_F(Symmetry, CubicSetStartsWithIdentityAndThreeFoldColumnByColumn)
-{
+TEST_F(Symmetry, CubicSetStartsWithIdentityAndThreeFoldColumnByColumn) {
     SymmetryOperatorArray ops{};
     std::int32_t count = 0;
     get_symop(3, ops, count);
@@ -140,12 +134,10 @@ const Rotation orthorhombicRotations[] = {
 };
 // clang-format on
 
-Matrix3 rotationOf(const Rotation& r)
-{
+Matrix3 rotationOf(const Rotation& r) {
     const double length = std::sqrt(double{r.axis[0]} * r.axis[0] + double{r.axis[1]} * r.axis[1] +
                                     double{r.axis[2]} * r.axis[2]);
-    const Vector3 unit{static_cast<float>(r.axis[0] / length),
-                       static_cast<float>(r.axis[1] / length),
+    const Vector3 unit{static_cast<float>(r.axis[0] / length), static_cast<float>(r.axis[1] / length),
                        static_cast<float>(r.axis[2] / length)};
     Matrix3 g{};
     aatog(unit, static_cast<float>(r.degrees * 3.14159265358979323846 / 180.0), g);
@@ -153,8 +145,7 @@ Matrix3 rotationOf(const Rotation& r)
 }
 
 // The stored constants of the fixed sets.
-float nearestStoredConstant(float x)
-{
+float nearestStoredConstant(float x) {
     const float candidates[] = {0.0f, 1.0f, -1.0f, 0.5f, -0.5f, 0.8660254f, -0.8660254f};
     float best = candidates[0];
     for (float c : candidates) {
@@ -166,8 +157,7 @@ float nearestStoredConstant(float x)
 }
 
 template <std::size_t N>
-void expectRotations(std::int32_t code, const Rotation (&rotations)[N], bool storedConstants)
-{
+void expectRotations(std::int32_t code, const Rotation (&rotations)[N], bool storedConstants) {
     SymmetryOperatorArray ops{};
     std::int32_t count = 0;
     get_symop(code, ops, count);
@@ -187,28 +177,23 @@ void expectRotations(std::int32_t code, const Rotation (&rotations)[N], bool sto
     }
 }
 
-TEST_F(Symmetry, TetragonalOperatorsAreTheListedRotations)
-{
+TEST_F(Symmetry, TetragonalOperatorsAreTheListedRotations) {
     expectRotations(1, tetragonalRotations, true);
 }
 
-TEST_F(Symmetry, HexagonalOperatorsAreTheListedRotations)
-{
+TEST_F(Symmetry, HexagonalOperatorsAreTheListedRotations) {
     expectRotations(2, hexagonalRotations, true);
 }
 
-TEST_F(Symmetry, CubicOperatorsAreTheListedRotations)
-{
+TEST_F(Symmetry, CubicOperatorsAreTheListedRotations) {
     expectRotations(3, cubicRotations, true);
 }
 
-TEST_F(Symmetry, TrigonalOperatorsAreTheListedRotations)
-{
+TEST_F(Symmetry, TrigonalOperatorsAreTheListedRotations) {
     expectRotations(4, trigonalRotations, false);
 }
 
-TEST_F(Symmetry, OrthorhombicOperatorsAreTheListedRotations)
-{
+TEST_F(Symmetry, OrthorhombicOperatorsAreTheListedRotations) {
     expectRotations(5, orthorhombicRotations, true);
 }
 
@@ -216,17 +201,16 @@ TEST_F(Symmetry, OrthorhombicOperatorsAreTheListedRotations)
 // Exact bit patterns
 // ---------------------------------------------------------------------------
 
-TEST_F(Symmetry, HexagonalEntriesAreTheStoredHalvesAndRootThreeHalves)
-{
+TEST_F(Symmetry, HexagonalEntriesAreTheStoredHalvesAndRootThreeHalves) {
     SymmetryOperatorArray ops{};
     std::int32_t count = 0;
     get_symop(2, ops, count);
     Matrix3 g{};
-    symop(ops, 3, g);  // +120 degrees about z
-    EXPECT_TRUE(hasBits(g[0], minusHalfBits));               // (1,1)
-    EXPECT_TRUE(hasBits(g[1], rootThreeHalvesBits));         // (2,1)
+    symop(ops, 3, g);                                              // +120 degrees about z
+    EXPECT_TRUE(hasBits(g[0], minusHalfBits));                     // (1,1)
+    EXPECT_TRUE(hasBits(g[1], rootThreeHalvesBits));               // (2,1)
     EXPECT_TRUE(hasBits(g[3], 0x80000000 | rootThreeHalvesBits));  // (1,2)
-    EXPECT_TRUE(hasBits(g[4], minusHalfBits));               // (2,2)
+    EXPECT_TRUE(hasBits(g[4], minusHalfBits));                     // (2,2)
 }
 
 struct TrigonalEntry {
@@ -234,8 +218,7 @@ struct TrigonalEntry {
     std::uint32_t values[9];
 };
 
-TEST_F(Symmetry, TrigonalEntriesAreComputedFromConst1Pi)
-{
+TEST_F(Symmetry, TrigonalEntriesAreComputedFromConst1Pi) {
     // cos and sin of pi*2/3 = 0x40060A92 and pi*4/3 = 0x40860A92: they differ
     // in their last bits from the hexagonal constants.
     const TrigonalEntry expected[] = {
@@ -255,8 +238,7 @@ TEST_F(Symmetry, TrigonalEntriesAreComputedFromConst1Pi)
     }
 }
 
-TEST_F(Symmetry, TrigonalSetReadsConst1PiAtTheTimeOfTheCall)
-{
+TEST_F(Symmetry, TrigonalSetReadsConst1PiAtTheTimeOfTheCall) {
     // With pi left at 0 both angles are 0 and the turns degenerate to the
     // identity (with a -0 where -sin 0 is stored).
     const1.pi = 0.0f;
@@ -271,8 +253,7 @@ TEST_F(Symmetry, TrigonalSetReadsConst1PiAtTheTimeOfTheCall)
     }
 }
 
-TEST_F(Symmetry, HexagonalAndTrigonalSecondSlotsTurnOppositeWays)
-{
+TEST_F(Symmetry, HexagonalAndTrigonalSecondSlotsTurnOppositeWays) {
     SymmetryOperatorArray ops{};
     std::int32_t count = 0;
     Matrix3 hex{};
@@ -296,8 +277,7 @@ TEST_F(Symmetry, HexagonalAndTrigonalSecondSlotsTurnOppositeWays)
 // Group structure
 // ---------------------------------------------------------------------------
 
-std::ptrdiff_t indexOf(const std::vector<Matrix3>& set, const Matrix3& g, float tolerance)
-{
+std::ptrdiff_t indexOf(const std::vector<Matrix3>& set, const Matrix3& g, float tolerance) {
     for (std::size_t n = 0; n < set.size(); ++n) {
         if (matricesNear(g, set[n], tolerance)) {
             return static_cast<std::ptrdiff_t>(n);
@@ -306,8 +286,7 @@ std::ptrdiff_t indexOf(const std::vector<Matrix3>& set, const Matrix3& g, float 
     return -1;
 }
 
-void expectClosed(const std::vector<Matrix3>& set, std::size_t size, float tolerance)
-{
+void expectClosed(const std::vector<Matrix3>& set, std::size_t size, float tolerance) {
     const std::vector<Matrix3> subset(set.begin(), set.begin() + static_cast<std::ptrdiff_t>(size));
     for (std::size_t a = 0; a < size; ++a) {
         for (std::size_t b = 0; b < size; ++b) {
@@ -324,8 +303,7 @@ struct GroupCase {
     float tolerance;  // 0: exact
 };
 
-TEST_F(Symmetry, EverySetIsClosedUnderMtom)
-{
+TEST_F(Symmetry, EverySetIsClosedUnderMtom) {
     const GroupCase cases[] = {{1, 0.0f}, {2, 2e-7f}, {3, 0.0f}, {4, 2e-7f}, {5, 0.0f}};
     for (const GroupCase& c : cases) {
         SCOPED_TRACE(::testing::Message() << "code " << c.code);
@@ -334,8 +312,7 @@ TEST_F(Symmetry, EverySetIsClosedUnderMtom)
     }
 }
 
-TEST_F(Symmetry, OperatorsAreDistinct)
-{
+TEST_F(Symmetry, OperatorsAreDistinct) {
     for (std::int32_t code = 1; code <= 5; ++code) {
         const std::vector<Matrix3> set = operators(code);
         for (std::size_t a = 0; a < set.size(); ++a) {
@@ -347,16 +324,14 @@ TEST_F(Symmetry, OperatorsAreDistinct)
     }
 }
 
-TEST_F(Symmetry, LeadingSlotsFormTheSubgroups)
-{
+TEST_F(Symmetry, LeadingSlotsFormTheSubgroups) {
     expectClosed(operators(3), 12, 0.0f);  // 23 inside 432
     expectClosed(operators(2), 6, 2e-7f);  // 6 inside 622
     expectClosed(operators(2), 3, 2e-7f);  // 3 inside 622
     expectClosed(operators(1), 4, 0.0f);   // 222 inside 422
 }
 
-TEST_F(Symmetry, OrthorhombicIsTetragonalSubgroupWithTwoSlotsSwapped)
-{
+TEST_F(Symmetry, OrthorhombicIsTetragonalSubgroupWithTwoSlotsSwapped) {
     const std::vector<Matrix3> tetragonal = operators(1);
     const std::vector<Matrix3> orthorhombic = operators(5);
     ASSERT_EQ(orthorhombic.size(), 4u);
@@ -366,8 +341,7 @@ TEST_F(Symmetry, OrthorhombicIsTetragonalSubgroupWithTwoSlotsSwapped)
     EXPECT_EQ(orthorhombic[3], tetragonal[2]);
 }
 
-TEST_F(Symmetry, IntegerSetsAreExactProperRotations)
-{
+TEST_F(Symmetry, IntegerSetsAreExactProperRotations) {
     for (std::int32_t code : {1, 3, 5}) {
         for (const Matrix3& g : operators(code)) {
             Matrix3 gt{};
@@ -375,8 +349,8 @@ TEST_F(Symmetry, IntegerSetsAreExactProperRotations)
             trans(g, gt);
             mtom(g, gt, product);
             EXPECT_EQ(product, identity) << "code " << code;
-            const float det = g[0] * (g[4] * g[8] - g[7] * g[5]) -
-                              g[3] * (g[1] * g[8] - g[7] * g[2]) + g[6] * (g[1] * g[5] - g[4] * g[2]);
+            const float det = g[0] * (g[4] * g[8] - g[7] * g[5]) - g[3] * (g[1] * g[8] - g[7] * g[2]) +
+                              g[6] * (g[1] * g[5] - g[4] * g[2]);
             EXPECT_EQ(det, 1.0f) << "code " << code;
         }
     }
@@ -386,8 +360,7 @@ TEST_F(Symmetry, IntegerSetsAreExactProperRotations)
 // symop
 // ---------------------------------------------------------------------------
 
-TEST(Symop, CopiesSlotNInStorageOrder)
-{
+TEST(Symop, CopiesSlotNInStorageOrder) {
     SymmetryOperatorArray ops{};
     for (std::size_t k = 0; k < ops.size(); ++k) {
         ops[k] = static_cast<float>(k);
@@ -402,8 +375,7 @@ TEST(Symop, CopiesSlotNInStorageOrder)
     }
 }
 
-TEST_F(Symmetry, SymopBeyondTheCountGivesZeroAndLeavesTheArray)
-{
+TEST_F(Symmetry, SymopBeyondTheCountGivesZeroAndLeavesTheArray) {
     for (std::int32_t code : {1, 2, 3, 5}) {
         SymmetryOperatorArray ops{};
         std::int32_t count = 0;
@@ -419,11 +391,15 @@ TEST_F(Symmetry, SymopBeyondTheCountGivesZeroAndLeavesTheArray)
     }
 }
 
-TEST(Symop, NumbersOutsideTheArrayGiveTheZeroMatrix)
-{
+TEST(Symop, NumbersOutsideTheArrayGiveTheZeroMatrix) {
     SymmetryOperatorArray ops;
     ops.fill(1.0f);
-    const std::int32_t numbers[] = {0, -1, 25, 26, 1000, std::numeric_limits<std::int32_t>::min(),
+    const std::int32_t numbers[] = {0,
+                                    -1,
+                                    25,
+                                    26,
+                                    1000,
+                                    std::numeric_limits<std::int32_t>::min(),
                                     std::numeric_limits<std::int32_t>::max()};
     for (std::int32_t n : numbers) {
         Matrix3 g;

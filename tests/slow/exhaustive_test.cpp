@@ -20,7 +20,8 @@ namespace {
 // The decimal units/10000 as text of exactly `width` characters, right-aligned.
 std::string decimalText(std::int64_t units, int width, bool withPoint = true) {
     const bool negative = units < 0;
-    std::uint64_t magnitude = negative ? static_cast<std::uint64_t>(-units) : static_cast<std::uint64_t>(units);
+    std::uint64_t magnitude =
+        negative ? static_cast<std::uint64_t>(-units) : static_cast<std::uint64_t>(units);
     std::string text(static_cast<std::size_t>(width), ' ');
     std::size_t at = text.size();
     int placed = 0;

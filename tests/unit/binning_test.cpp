@@ -14,9 +14,18 @@ TEST(BinNumber, EdgesAreDecidedBySinglePrecisionArithmetic) {
         float curvature;
         int bin;
     };
-    for (const Case& c : {Case{0.0f, 1}, {0.0029f, 1}, {0.003f, 2}, {0.0060f, 3}, {0.009f, 3} /* 2.9999998 */,
-                          {0.5969f, 199}, {0.597f, 200}, {0.6f, 200}, {1.0f, 200}, {6442451.0f, 200},
-                          {1.0e30f, 200}, {std::numeric_limits<float>::infinity(), 200},
+    for (const Case& c : {Case{0.0f, 1},
+                          {0.0029f, 1},
+                          {0.003f, 2},
+                          {0.0060f, 3},
+                          {0.009f, 3} /* 2.9999998 */,
+                          {0.5969f, 199},
+                          {0.597f, 200},
+                          {0.6f, 200},
+                          {1.0f, 200},
+                          {6442451.0f, 200},
+                          {1.0e30f, 200},
+                          {std::numeric_limits<float>::infinity(), 200},
                           {std::numeric_limits<float>::quiet_NaN(), 200}}) {
         EXPECT_EQ(binNumber(c.curvature), c.bin) << c.curvature;
     }

@@ -1,5 +1,5 @@
-#include "common/run_error.hpp"
 #include "common/run_preamble.hpp"
+#include "common/run_error.hpp"
 #include "temp_file.hpp"
 
 #include <gtest/gtest.h>
@@ -68,12 +68,13 @@ TEST(NameItem, MissingOrMalformedNameIsAnError) {
         std::string_view controlFile;
         const char* message;
     };
-    for (const Case& c : {Case{""sv, "line 1: expected the data file name, found the end of the file"},
-                          Case{"\n  \n"sv, "line 3: expected the data file name, found the end of the file"},
-                          Case{"'a.txt\n"sv, "line 1: the quoted data file name has no closing '"},
-                          Case{", a.txt\n"sv, "line 1: expected the data file name, found ','"},
-                          Case{"a.txt\0.dat\n"sv,
-                               "line 1: the data file name holds a NUL character, which no file name can hold"}}) {
+    for (const Case& c :
+         {Case{""sv, "line 1: expected the data file name, found the end of the file"},
+          Case{"\n  \n"sv, "line 3: expected the data file name, found the end of the file"},
+          Case{"'a.txt\n"sv, "line 1: the quoted data file name has no closing '"},
+          Case{", a.txt\n"sv, "line 1: expected the data file name, found ','"},
+          Case{"a.txt\0.dat\n"sv,
+               "line 1: the data file name holds a NUL character, which no file name can hold"}}) {
         InputFile in;
         in.open(dir.write("input.txt", c.controlFile));
         TextField field;

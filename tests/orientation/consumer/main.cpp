@@ -5,8 +5,7 @@
 
 #include "orientation/orientation.hpp"
 
-int main()
-{
+int main() {
     orientation::const1.pi = 3.1415927f;
 
     const orientation::EulerAngles e{0.5f, 1.0f, 2.0f};
@@ -22,7 +21,7 @@ int main()
     const bool ok = std::fabs(back[0] - e[0]) < 1e-5f && std::fabs(back[1] - e[1]) < 1e-5f &&
                     std::fabs(back[2] - e[2]) < 1e-5f && count == 24;
     std::printf("orientation consumer: euler %g %g %g, cubic operators %d: %s\n",
-                static_cast<double>(back[0]), static_cast<double>(back[1]),
-                static_cast<double>(back[2]), static_cast<int>(count), ok ? "ok" : "WRONG");
+                static_cast<double>(back[0]), static_cast<double>(back[1]), static_cast<double>(back[2]),
+                static_cast<int>(count), ok ? "ok" : "WRONG");
     return ok ? 0 : 1;
 }
