@@ -159,7 +159,7 @@ float decimalToFloat(bool negative, std::string_view digits, int exponent10) {
 }
 
 bool parseFixedField(std::string_view field, float& value) {
-    if (field.size() == 8 && parseUsualFixedField(field.data(), value)) return true;
+    if (field.size() == 8 && readUsualFixedField(field.data(), value)) return true;
     // Next: leading blanks, a sign, digits with a point, right up to the end of the field.
     std::size_t i = 0;
     const std::size_t n = field.size();

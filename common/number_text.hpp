@@ -26,12 +26,39 @@ float decimalToFloat(bool negative, std::string_view digits, int exponent10);
 // False when the field is not a number.
 bool parseFixedField(std::string_view field, float& value);
 
+namespace detail {
+
+// For each byte: its class in the upper bits (digit, blank, minus, other) and
+// its digit value (0 for non-digits) in the lower four.
+enum : std::uint8_t { digitClass = 0x00, blankClass = 0x10, minusClass = 0x20, otherClass = 0x30 };
+struct ByteClasses {
+    std::uint8_t entry[256];
+    constexpr ByteClasses() : entry{} {
+        for (int c = 0; c < 256; ++c) entry[c] = otherClass;
+        for (int d = 0; d < 10; ++d) entry['0' + d] = static_cast<std::uint8_t>(digitClass | d);
+        entry[' '] = blankClass;
+        entry['-'] = minusClass;
+    }
+};
+inline constexpr ByteClasses byteClasses{};
+
+// Which class triples of columns 1-3 are usual: "  d", " dd", "ddd", " -d",
+// "-dd". Bit (class0 * 16 + class1 * 4 + class2), classes numbered 0..3.
+constexpr std::uint64_t usualLeads = (std::uint64_t{1} << (1 * 16 + 1 * 4 + 0)) |  // "  d"
+                                     (std::uint64_t{1} << (1 * 16 + 0 * 4 + 0)) |  // " dd"
+                                     (std::uint64_t{1} << (0 * 16 + 0 * 4 + 0)) |  // "ddd"
+                                     (std::uint64_t{1} << (1 * 16 + 2 * 4 + 0)) |  // " -d"
+                                     (std::uint64_t{1} << (2 * 16 + 0 * 4 + 0));   // "-dd"
+
+}  // namespace detail
+
 // The form every fixed-width writer produces: "  0.5000", " -0.5000",
 // "-12.3456", "999.9999": the point in column 4, four digits behind it, and
-// ahead of it blanks, an optional minus sign and at least one digit. False for
-// anything else, which parseFixedField() then reads. Free of branches on the
-// digits and the sign, since those vary from field to field.
-inline bool parseUsualFixedField(const char* f, float& value) {
+// ahead of it blanks, an optional minus sign and at least one digit. Returns
+// whether the 8 characters at f have that form; `value` is written in any case
+// and is meaningful only then. Anything else is left to parseFixedField().
+// Free of branches, since digits and signs vary from field to field.
+inline bool readUsualFixedField(const char* f, float& value) {
     std::uint32_t fraction;
     std::memcpy(&fraction, f + 4, 4);
     fraction -= 0x30303030u;
@@ -41,24 +68,21 @@ inline bool parseUsualFixedField(const char* f, float& value) {
     fraction = (fraction * 10 + (fraction >> 8)) & 0x00FF00FFu;
     fraction = (fraction * 100 + (fraction >> 16)) & 0xFFFFu;
 
-    const auto c0 = static_cast<unsigned char>(f[0]), c1 = static_cast<unsigned char>(f[1]),
-               c2 = static_cast<unsigned char>(f[2]);
-    const bool d0 = static_cast<unsigned char>(c0 - '0') < 10, d1 = static_cast<unsigned char>(c1 - '0') < 10,
-               d2 = static_cast<unsigned char>(c2 - '0') < 10;
-    const bool blank0 = c0 == ' ', blank1 = c1 == ' ', minus0 = c0 == '-', minus1 = c1 == '-';
-    const bool usual =
-        fractionDigits & (f[3] == '.') & d2 & ((blank0 & (blank1 | minus1 | d1)) | ((minus0 | d0) & d1));
-    if (!usual) return false;
-    const std::uint32_t whole = static_cast<std::uint32_t>(d0) * (c0 - '0') * 100u +
-                                static_cast<std::uint32_t>(d1) * (c1 - '0') * 10u + (c2 - '0');
+    using detail::byteClasses;
+    const unsigned e0 = byteClasses.entry[static_cast<unsigned char>(f[0])];
+    const unsigned e1 = byteClasses.entry[static_cast<unsigned char>(f[1])];
+    const unsigned e2 = byteClasses.entry[static_cast<unsigned char>(f[2])];
+    const unsigned lead = ((e0 >> 4) << 4) | ((e1 >> 4) << 2) | (e2 >> 4);
+    const bool usual = fractionDigits & (f[3] == '.') & static_cast<bool>((detail::usualLeads >> lead) & 1);
+    const std::uint32_t whole = (e0 & 15) * 100 + (e1 & 15) * 10 + (e2 & 15);
     // The integer m (below 10^7) times the double nearest 10^-4 is within
     // 2^-52 of m / 10^4, while m / 10^4 lies at least 2^-34 (relatively) away
     // from any midpoint between two floats; so rounding the product to float
     // gives the float nearest m / 10^4, as a division would, only faster.
     const auto magnitude = static_cast<float>(static_cast<double>(whole * 10000u + fraction) * 1e-4);
-    const std::uint32_t sign = static_cast<std::uint32_t>(minus0 | minus1) << 31;
+    const std::uint32_t sign = static_cast<std::uint32_t>((e0 | e1) & detail::minusClass) << 26;
     value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(magnitude) | sign);
-    return true;
+    return usual;
 }
 
 // Reads a number in its usual free-form spelling ("-12.345", ".5", "3",
