@@ -3,6 +3,7 @@
 #include "common/number_text.hpp"
 #include "common/run_error.hpp"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -113,8 +114,27 @@ void writeFixedRecord(OutputFile& out, const TriangleRecord& record) {
 
 namespace {
 
+// What a byte is to the free form: part of a value, or a separator of some kind.
+enum Separator : std::uint8_t { none, blank, lineEnd, comma, slash };
+struct SeparatorTable {
+    Separator kind[256];
+    constexpr SeparatorTable() : kind{} {
+        kind[static_cast<unsigned char>(' ')] = blank;
+        kind[static_cast<unsigned char>('\t')] = blank;
+        kind[static_cast<unsigned char>('\r')] = blank;
+        kind[static_cast<unsigned char>('\n')] = lineEnd;
+        kind[static_cast<unsigned char>(',')] = comma;
+        kind[static_cast<unsigned char>('/')] = slash;
+    }
+};
+constexpr SeparatorTable separators{};
+
+Separator separatorAt(const char* p) {
+    return separators.kind[static_cast<unsigned char>(*p)];
+}
+
 bool endsValue(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == '/';
+    return separators.kind[static_cast<unsigned char>(c)] != none;
 }
 
 enum class Token { number, text, endOfFile };
@@ -127,28 +147,33 @@ Token nextValue(InputFile& in, std::string_view& value, float& number, bool& aft
     for (;;) {
         const char* p = in.cursor();
         const char* const limit = in.limit();
-        while (p < limit) {
-            const char c = *p;
-            if (c == ' ' || c == '\t' || c == '\r') {
-                ++p;
-            } else if (c == '\n') {
-                ++p;
-                in.noteLineEnd();
-            } else if (c == ',') {
+        for (;;) {
+            // Blanks eight at a time (the block is padded for reading past its end).
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            const std::uint64_t nonBlank = word ^ 0x2020202020202020u;
+            p += nonBlank == 0 ? 8 : std::countr_zero(nonBlank) >> 3;
+            if (p >= limit) {
+                p = limit;
+                break;
+            }
+            const Separator kind = separatorAt(p);
+            if (kind == none) break;
+            if (kind == lineEnd) in.noteLineEnd();
+            if (kind == comma) {
                 if (!afterValue) {
                     in.consume(p);
                     failBadInput(in.path(), in.lineNumber(),
                                  "expected a number, found an empty value (a comma with no value before it)");
                 }
                 afterValue = false;
-                ++p;
-            } else if (c == '/') {
+            }
+            if (kind == slash) {
                 in.consume(p);
                 failBadInput(in.path(), in.lineNumber(),
                              "expected a number, found '/' (ending a record early is not supported)");
-            } else {
-                break;
             }
+            ++p;
         }
         in.consume(p);
         if (p == limit) {
