@@ -87,6 +87,14 @@ inline std::string dremmickProvenance(const std::string& name) {
 
 // Bin n's upper edge is n * 0.003, which has three decimals, so its
 // 4-decimal label is n * 3 thousandths followed by a 0: "0.0030" ... "0.6000".
+// dremmick's four summary lines; each count is given as the 11 columns it is
+// printed in.
+inline std::string summaryLines(const std::string& highCurvature, const std::string& highVelocity,
+                                const std::string& blank, const std::string& final) {
+    return " high_val= " + highCurvature + "\n high_vel= " + highVelocity + "\n blank " + blank +
+           "\n final number of lines = " + final + "\n";
+}
+
 inline std::string binEdge(int n) {
     char text[16];
     std::snprintf(text, sizeof text, "%d.%03d0", n * 3 / 1000, n * 3 % 1000);

@@ -25,24 +25,9 @@ TEST_F(Chain, QuorvelBinsTheConditionedFileWithFourMoreHeaderLines) {
 
     ASSERT_EQ(filtered.status, 0) << filtered.err;
     EXPECT_EQ(filtered.out, kDremmickBanner + lookLine("chain.txt") +
-                                "There are  "
-                                "      7"
-                                " lines in the data file.\n"
-                                " "
-                                "          2"
-                                "  lines in the header\n"
-                                " high_val= "
-                                "          1"
-                                "\n"
-                                " high_vel= "
-                                "          1"
-                                "\n"
-                                " blank "
-                                "          0"
-                                "\n"
-                                " final number of lines = "
-                                "          3"
-                                "\n");
+                                "There are        7 lines in the data file.\n"
+                                "           2  lines in the header\n" +
+                                summaryLines("          1", "          1", "          0", "          3"));
     EXPECT_EQ(read("chain_cnd.txt"), pad100("# chain source") + "\n" + pad100("# second header line") + "\n" +
                                          dremmickProvenance("chain.txt") +
                                          "# eliminated lines with curvature greater than   0.5000\n"

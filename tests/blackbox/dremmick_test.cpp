@@ -33,25 +33,9 @@ TEST_F(DremmickRun, DropsBlankAndOverLimitLinesAndWritesTheRestWithMagnitudes) {
 
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.out, preambleOutput("raw.txt",
-                                         "There are  "
-                                         "      6"
-                                         " lines in the data file.\n",
-                                         " "
-                                         "          1"
-                                         "  lines in the header\n") +
-                              " high_val= "
-                              "          1"
-                              "\n"
-                              " high_vel= "
-                              "          1"
-                              "\n"
-                              " blank "
-                              "          2"
-                              "\n"
-                              " final number of lines = "
-                              "          1"
-                              "\n");
+    EXPECT_EQ(result.out, preambleOutput("raw.txt", "There are        6 lines in the data file.\n",
+                                         "           1  lines in the header\n") +
+                              summaryLines("          1", "          1", "          2", "          1"));
     EXPECT_EQ(read("raw_cnd.txt"), pad100("# raw triangles") + "\n" + dremmickProvenance("raw.txt") +
                                        "# eliminated lines with curvature greater than   0.5000\n"
                                        "# eliminated lines with velocity greater than   2.0000\n"
@@ -66,25 +50,9 @@ TEST_F(DremmickRun, EmptyDataFileGivesZeroSummaryAndOnlyProvenanceAndLimitLines)
     RunResult result = run("dremmick");
 
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, preambleOutput("e.txt",
-                                         "There are  "
-                                         "      0"
-                                         " lines in the data file.\n",
-                                         " "
-                                         "          0"
-                                         "  lines in the header\n") +
-                              " high_val= "
-                              "          0"
-                              "\n"
-                              " high_vel= "
-                              "          0"
-                              "\n"
-                              " blank "
-                              "          0"
-                              "\n"
-                              " final number of lines = "
-                              "          0"
-                              "\n");
+    EXPECT_EQ(result.out, preambleOutput("e.txt", "There are        0 lines in the data file.\n",
+                                         "           0  lines in the header\n") +
+                              summaryLines("          0", "          0", "          0", "          0"));
     EXPECT_EQ(read("e_cnd.txt"), dremmickProvenance("e.txt") +
                                      "# eliminated lines with curvature greater than   0.5000\n"
                                      "# eliminated lines with velocity greater than   2.0000\n");
@@ -106,25 +74,9 @@ TEST_F(DremmickRun, LimitsComeFromFirstValueOfNextNonBlankLinesAndAreStrict) {
     RunResult result = run("dremmick");
 
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, preambleOutput("lim.txt",
-                                         "There are  "
-                                         "      5"
-                                         " lines in the data file.\n",
-                                         " "
-                                         "          0"
-                                         "  lines in the header\n") +
-                              " high_val= "
-                              "          2"
-                              "\n"
-                              " high_vel= "
-                              "          1"
-                              "\n"
-                              " blank "
-                              "          1"
-                              "\n"
-                              " final number of lines = "
-                              "          1"
-                              "\n");
+    EXPECT_EQ(result.out, preambleOutput("lim.txt", "There are        5 lines in the data file.\n",
+                                         "           0  lines in the header\n") +
+                              summaryLines("          2", "          1", "          1", "          1"));
     EXPECT_EQ(read("lim_cnd.txt"), dremmickProvenance("lim.txt") +
                                        "# eliminated lines with curvature greater than   0.2500\n"
                                        "# eliminated lines with velocity greater than   1.5000\n"
@@ -144,25 +96,9 @@ TEST_F(DremmickRun, LimitZeroPassesOnlyZeroOfEitherSign) {
     RunResult result = run("dremmick");
 
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, preambleOutput("z.txt",
-                                         "There are  "
-                                         "      5"
-                                         " lines in the data file.\n",
-                                         " "
-                                         "          0"
-                                         "  lines in the header\n") +
-                              " high_val= "
-                              "          2"
-                              "\n"
-                              " high_vel= "
-                              "          1"
-                              "\n"
-                              " blank "
-                              "          0"
-                              "\n"
-                              " final number of lines = "
-                              "          2"
-                              "\n");
+    EXPECT_EQ(result.out, preambleOutput("z.txt", "There are        5 lines in the data file.\n",
+                                         "           0  lines in the header\n") +
+                              summaryLines("          2", "          1", "          0", "          2"));
     EXPECT_EQ(read("z_cnd.txt"), dremmickProvenance("z.txt") +
                                      "# eliminated lines with curvature greater than   0.0000\n"
                                      "# eliminated lines with velocity greater than   0.0000\n"
@@ -181,25 +117,9 @@ TEST_F(DremmickRun, LimitIsAppliedAtFullPrecisionNotAsShownInTheLimitLine) {
     RunResult result = run("dremmick");
 
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, preambleOutput("p.txt",
-                                         "There are  "
-                                         "      2"
-                                         " lines in the data file.\n",
-                                         " "
-                                         "          0"
-                                         "  lines in the header\n") +
-                              " high_val= "
-                              "          1"
-                              "\n"
-                              " high_vel= "
-                              "          0"
-                              "\n"
-                              " blank "
-                              "          0"
-                              "\n"
-                              " final number of lines = "
-                              "          1"
-                              "\n");
+    EXPECT_EQ(result.out, preambleOutput("p.txt", "There are        2 lines in the data file.\n",
+                                         "           0  lines in the header\n") +
+                              summaryLines("          1", "          0", "          0", "          1"));
     EXPECT_EQ(read("p_cnd.txt"), dremmickProvenance("p.txt") +
                                      "# eliminated lines with curvature greater than   0.0000\n"
                                      "# eliminated lines with velocity greater than   1.0000\n"
@@ -223,25 +143,9 @@ TEST_F(DremmickRun, NegativeValuesTenToTwelveLoseTheirSignOthersKeepIt) {
     RunResult result = run("dremmick");
 
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, preambleOutput("neg.txt",
-                                         "There are  "
-                                         "      5"
-                                         " lines in the data file.\n",
-                                         " "
-                                         "          3"
-                                         "  lines in the header\n") +
-                              " high_val= "
-                              "          0"
-                              "\n"
-                              " high_vel= "
-                              "          0"
-                              "\n"
-                              " blank "
-                              "          0"
-                              "\n"
-                              " final number of lines = "
-                              "          2"
-                              "\n");
+    EXPECT_EQ(result.out, preambleOutput("neg.txt", "There are        5 lines in the data file.\n",
+                                         "           3  lines in the header\n") +
+                              summaryLines("          0", "          0", "          0", "          2"));
     EXPECT_EQ(read("neg_cnd.txt"), pad100("# a") + "\n" + pad100("# b") + "\n" + pad100("# c") + "\n" +
                                        dremmickProvenance("neg.txt") +
                                        "# eliminated lines with curvature greater than   1.0000\n"
@@ -276,25 +180,9 @@ TEST_F(DremmickRun, NegativeZeroTripleIsBlankButZeroThirdTripleIsNot) {
     RunResult result = run("dremmick");
 
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, preambleOutput("z.txt",
-                                         "There are  "
-                                         "      3"
-                                         " lines in the data file.\n",
-                                         " "
-                                         "          0"
-                                         "  lines in the header\n") +
-                              " high_val= "
-                              "          0"
-                              "\n"
-                              " high_vel= "
-                              "          0"
-                              "\n"
-                              " blank "
-                              "          2"
-                              "\n"
-                              " final number of lines = "
-                              "          1"
-                              "\n");
+    EXPECT_EQ(result.out, preambleOutput("z.txt", "There are        3 lines in the data file.\n",
+                                         "           0  lines in the header\n") +
+                              summaryLines("          0", "          0", "          2", "          1"));
     EXPECT_EQ(read("z_cnd.txt"), dremmickProvenance("z.txt") +
                                      "# eliminated lines with curvature greater than   1.0000\n"
                                      "# eliminated lines with velocity greater than   1.0000\n"
@@ -313,25 +201,9 @@ TEST_F(DremmickRun, FreeFormTakesCommasTabsExponentsCarriageReturnsAndSkipsRestO
     RunResult result = run("dremmick");
 
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, preambleOutput("free.txt",
-                                         "There are  "
-                                         "      4"
-                                         " lines in the data file.\n",
-                                         " "
-                                         "          1"
-                                         "  lines in the header\n") +
-                              " high_val= "
-                              "          0"
-                              "\n"
-                              " high_vel= "
-                              "          0"
-                              "\n"
-                              " blank "
-                              "          0"
-                              "\n"
-                              " final number of lines = "
-                              "          3"
-                              "\n");
+    EXPECT_EQ(result.out, preambleOutput("free.txt", "There are        4 lines in the data file.\n",
+                                         "           1  lines in the header\n") +
+                              summaryLines("          0", "          0", "          0", "          3"));
     EXPECT_EQ(read("free_cnd.txt"), pad100("# windows header") + "\n" + dremmickProvenance("free.txt") +
                                         "# eliminated lines with curvature greater than   1.0000\n"
                                         "# eliminated lines with velocity greater than   2.0000\n"
@@ -354,25 +226,9 @@ TEST_F(DremmickRun, NotANumberIsNeverZeroNeverGreaterAndAsLimitSwitchesItsTestOf
     RunResult result = run("dremmick");
 
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, preambleOutput("n.txt",
-                                         "There are  "
-                                         "      4"
-                                         " lines in the data file.\n",
-                                         " "
-                                         "          0"
-                                         "  lines in the header\n") +
-                              " high_val= "
-                              "          0"
-                              "\n"
-                              " high_vel= "
-                              "          1"
-                              "\n"
-                              " blank "
-                              "          1"
-                              "\n"
-                              " final number of lines = "
-                              "          2"
-                              "\n");
+    EXPECT_EQ(result.out, preambleOutput("n.txt", "There are        4 lines in the data file.\n",
+                                         "           0  lines in the header\n") +
+                              summaryLines("          0", "          1", "          1", "          2"));
     EXPECT_EQ(read("n_cnd.txt"), dremmickProvenance("n.txt") +
                                      "# eliminated lines with curvature greater than      NaN\n"
                                      "# eliminated lines with velocity greater than   2.0000\n"
@@ -438,13 +294,8 @@ TEST_P(DremmickOutOfStep, RunEndsAtEndOfFileNamingTheLineWhereReadsSlipped) {
     RunResult result = run("dremmick");
 
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, preambleOutput("step.txt",
-                                         "There are  "
-                                         "      4"
-                                         " lines in the data file.\n",
-                                         " "
-                                         "          0"
-                                         "  lines in the header\n"));
+    EXPECT_EQ(result.out, preambleOutput("step.txt", "There are        4 lines in the data file.\n",
+                                         "           0  lines in the header\n"));
     EXPECT_ONE_ERROR_LINE_STARTING(result, "dremmick: step.txt: line ");
     const std::string end = c.errorEnd;
     EXPECT_TRUE(result.err.size() >= end.size() &&

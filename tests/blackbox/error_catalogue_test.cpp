@@ -130,12 +130,8 @@ const std::string kQuorvelUpToHeaderCount41 =  // quorvel on the four-line files
     "     1 lines in the header\n";
 
 const std::string kDremmickUpToHeaderCount41 =
-    "There are  "
-    "      4"
-    " lines in the data file.\n"
-    " "
-    "          1"
-    "  lines in the header\n";
+    "There are        4 lines in the data file.\n"
+    "           1  lines in the header\n";
 
 const std::string kLimitLines =
     "# eliminated lines with curvature greater than   0.5000\n"
@@ -294,12 +290,8 @@ std::vector<Row> resultFileRows() {
                                    "There are          2 lines in the data file.\n"
                                    "     1 lines in the header\n";
     const std::string dremmickOut = kDremmickBanner + lookLine("a.txt") +
-                                    "There are  "
-                                    "      2"
-                                    " lines in the data file.\n"
-                                    " "
-                                    "          1"
-                                    "  lines in the header\n";
+                                    "There are        2 lines in the data file.\n"
+                                    "           1  lines in the header\n";
     const std::string quorvelData = "# h\n" + fixedLine("  0.0010", "  1.0000");
     const std::string dremmickData = "# h\n" + kDremmickGoodRecord;
     return {
@@ -381,19 +373,11 @@ std::vector<Row> dremmickValueRows() {
 
 std::vector<Row> recordRows() {
     const std::string out2 = kDremmickBanner + lookLine("s.txt") +
-                             "There are  "
-                             "      2"
-                             " lines in the data file.\n"
-                             " "
-                             "          0"
-                             "  lines in the header\n";
+                             "There are        2 lines in the data file.\n"
+                             "           0  lines in the header\n";
     const std::string out4 = kDremmickBanner + lookLine("s.txt") +
-                             "There are  "
-                             "      4"
-                             " lines in the data file.\n"
-                             " "
-                             "          0"
-                             "  lines in the header\n";
+                             "There are        4 lines in the data file.\n"
+                             "           0  lines in the header\n";
     const std::string written = dremmickProvenance("s.txt") + kLimitLines + kDremmickGoodRecordWritten;
     const std::string steps =
         "1 1 1 1 1 1 0 0 0 0 0.1 0.2\n"
@@ -458,29 +442,13 @@ std::vector<Row> longLineRows() {
                    .setup = {.control = "a.txt\n0.5\n2\n", .files = {{"a.txt", data}}},
                    .status = 0,
                    .out = kDremmickBanner + lookLine("a.txt") +
-                          "There are  "
-                          "      1"
-                          " lines in the data file.\n"
-                          " "
-                          "          0"
-                          "  lines in the header\n" +
+                          "There are        1 lines in the data file.\n"
+                          "           0  lines in the header\n" +
                           summary,
                    .resultFile = "a_cnd.txt",
                    .result = dremmickProvenance("a.txt") + kLimitLines + record};
     };
-    const std::string keptOne =
-        " high_val= "
-        "          0"
-        "\n"
-        " high_vel= "
-        "          0"
-        "\n"
-        " blank "
-        "          0"
-        "\n"
-        " final number of lines = "
-        "          1"
-        "\n";
+    const std::string keptOne = summaryLines("          0", "          0", "          0", "          1");
     std::vector<Row> rows = {
         {.name = "QuorvelMegabyteHeaderLineIsCutTo100",
          .program = "quorvel",
@@ -519,18 +487,7 @@ std::vector<Row> longLineRows() {
     // Two megabytes of digits and blanks on one line: the first twelve values
     // are the record (curvature 1 over the limit), the rest of the line is ignored.
     rows.push_back(dremmickOne(twoMegabytes.substr(1) + "\n", "",
-                               " high_val= "
-                               "          1"
-                               "\n"
-                               " high_vel= "
-                               "          0"
-                               "\n"
-                               " blank "
-                               "          0"
-                               "\n"
-                               " final number of lines = "
-                               "          0"
-                               "\n"));
+                               summaryLines("          1", "          0", "          0", "          0")));
     rows.back().name = "DremmickTwoMegabyteLineOfDigitsAndBlanks";
     rows.push_back(
         dremmickOne(kDremmickGoodRecord.substr(0, kDremmickGoodRecord.size() - 1) + twoMegabytes + "\n",
@@ -558,12 +515,8 @@ std::vector<Row> longLineRows() {
                               .files = {{"a.txt", "#" + megabyte + "\n" + kDremmickGoodRecord}}},
                     .status = 0,
                     .out = kDremmickBanner + lookLine("a.txt") +
-                           "There are  "
-                           "      2"
-                           " lines in the data file.\n"
-                           " "
-                           "          1"
-                           "  lines in the header\n" +
+                           "There are        2 lines in the data file.\n"
+                           "           1  lines in the header\n" +
                            keptOne,
                     .resultFile = "a_cnd.txt",
                     .result = "#" + std::string(99, 'y') + "\n" + dremmickProvenance("a.txt") + kLimitLines +
@@ -652,25 +605,10 @@ std::vector<FullDiskRow> fullDiskRows() {
         pad100("# h") + "\n" + quorvelProvenance("a.txt") + kColumnHeader + report({{1, bin1}});
 
     const std::string dremmickOut = kDremmickBanner + lookLine("a.txt") +
-                                    "There are  "
-                                    "      2"
-                                    " lines in the data file.\n"
-                                    " "
-                                    "          1"
-                                    "  lines in the header\n";
+                                    "There are        2 lines in the data file.\n"
+                                    "           1  lines in the header\n";
     const std::string dremmickSummary =
-        " high_val= "
-        "          0"
-        "\n"
-        " high_vel= "
-        "          0"
-        "\n"
-        " blank "
-        "          0"
-        "\n"
-        " final number of lines = "
-        "          1"
-        "\n";
+        summaryLines("          0", "          0", "          0", "          1");
     const std::string dremmickData = "# h\n" + kDremmickGoodRecord;
     const std::string dremmickResult =
         pad100("# h") + "\n" + dremmickProvenance("a.txt") + kLimitLines + kDremmickGoodRecordWritten;
@@ -721,31 +659,12 @@ std::vector<FullDiskRow> fullDiskRows() {
                    .links = {{"a_cnd.txt", "/dev/full"}}},
          .errorStart = "dremmick: a_cnd.txt: ",
          .outAtLeast = kDremmickBanner + lookLine("a.txt") +
-                       "There are  "
-                       "  20000"
-                       " lines in the data file.\n"
-                       " "
-                       "          0"
-                       "  lines in the header\n",
+                       "There are    20000 lines in the data file.\n"
+                       "           0  lines in the header\n",
          .wholeOut = kDremmickBanner + lookLine("a.txt") +
-                     "There are  "
-                     "  20000"
-                     " lines in the data file.\n"
-                     " "
-                     "          0"
-                     "  lines in the header\n"
-                     " high_val= "
-                     "          0"
-                     "\n"
-                     " high_vel= "
-                     "          0"
-                     "\n"
-                     " blank "
-                     "          0"
-                     "\n"
-                     " final number of lines = "
-                     "      20000"
-                     "\n",
+                     "There are    20000 lines in the data file.\n"
+                     "           0  lines in the header\n" +
+                     summaryLines("          0", "          0", "          0", "      20000"),
          .resultFile = "a_cnd.txt"},
         {.name = "QuorvelStandardOutputOnFullDevice",
          .program = "quorvel",
@@ -928,12 +847,8 @@ TEST_F(DataFileSafety, DremmickResultFileThatIsTheDataFileIsNotCreated) {
     EXPECT_EQ(countLines(outcome.err), 1) << outcome.err;
     EXPECT_TRUE(startsWith(outcome.err, "dremmick: ")) << outcome.err;
     EXPECT_EQ(outcome.out, kDremmickBanner + lookLine("./_cnd.txt") +
-                               "There are  "
-                               "      2"
-                               " lines in the data file.\n"
-                               " "
-                               "          1"
-                               "  lines in the header\n");
+                               "There are        2 lines in the data file.\n"
+                               "           1  lines in the header\n");
 }
 
 }  // namespace
