@@ -160,109 +160,21 @@ float decimalToFloat(bool negative, std::string_view digits, int exponent10) {
 
 bool parseFixedField(std::string_view field, float& value) {
     if (field.size() == 8 && readUsualFixedField(field.data(), value)) return true;
-    // Next: leading blanks, a sign, digits with a point, right up to the end of the field.
-    std::size_t i = 0;
-    const std::size_t n = field.size();
-    while (i < n && field[i] == ' ') ++i;
-    if (i == n) {
+    // Any other form: drop every blank, then read sign, digits, exponent. An
+    // all-blank field is 0.
+    char packed[64];
+    std::size_t length = 0;
+    for (const char c : field) {
+        if (c == ' ') continue;
+        if (length == sizeof packed) return false;
+        packed[length++] = c;
+    }
+    if (length == 0) {
         value = 0.0f;
         return true;
     }
-    {
-        std::size_t j = i;
-        const bool negative = field[j] == '-';
-        if (negative) ++j;
-        std::uint32_t mantissa = 0;
-        int fraction = -1;
-        int digitCount = 0;
-        for (; j < n; ++j) {
-            const char c = field[j];
-            if (isDigit(c)) {
-                mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
-                ++digitCount;
-                if (fraction >= 0) ++fraction;
-            } else if (c == '.' && fraction < 0) {
-                fraction = 0;
-            } else {
-                break;
-            }
-        }
-        if (j == n && digitCount > 0 && digitCount <= 9) {
-            const int scale = fraction >= 0 ? fraction : 4;
-            const auto result = static_cast<float>(static_cast<double>(mantissa) / exactPowersOfTen[scale]);
-            value = negative ? -result : result;
-            return true;
-        }
-    }
-    // General form: drop every blank, then read sign, digits, exponent.
-    char packed[64];
-    std::size_t length = 0;
-    for (std::size_t k = i; k < n; ++k) {
-        if (field[k] == ' ') continue;
-        if (length == sizeof packed) return false;
-        packed[length++] = field[k];
-    }
     return parseNumber(std::string_view(packed, length), 4, true, value);
 }
-
-namespace {
-
-// The usual free-form spellings, "-12.345", ".5", "3", "1.5E-3", read in one
-// scan: at most 15 significant digits (exact in a double) and a small
-// exponent. False for anything else, which the general reader then takes.
-bool parseUsualFreeValue(std::string_view text, float& value) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    if (p == end) return false;
-    const bool negative = *p == '-';
-    p += (*p == '-') | (*p == '+');
-    std::uint64_t mantissa = 0;
-    int digits = 0;
-    const char* const wholeStart = p;
-    while (p < end && isDigit(*p)) {
-        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-        ++p;
-    }
-    digits = static_cast<int>(p - wholeStart);
-    int fraction = 0;
-    if (p < end && *p == '.') {
-        const char* const fractionStart = ++p;
-        while (p < end && isDigit(*p)) {
-            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-            ++p;
-        }
-        fraction = static_cast<int>(p - fractionStart);
-        digits += fraction;
-    }
-    // Leading zeros count as digits here; the bound stays safe (below 10^15).
-    if (digits == 0 || digits > 15) return false;
-    int exponent = -fraction;
-    if (p < end) {
-        if (*p != 'e' && *p != 'E' && *p != 'd' && *p != 'D') return false;
-        ++p;
-        bool exponentNegative = false;
-        if (p < end && (*p == '+' || *p == '-')) {
-            exponentNegative = *p == '-';
-            ++p;
-        }
-        if (p == end || end - p > 3) return false;
-        int written = 0;
-        for (; p < end; ++p) {
-            if (!isDigit(*p)) return false;
-            written = written * 10 + (*p - '0');
-        }
-        exponent += exponentNegative ? -written : written;
-    }
-    if (exponent < -12 || exponent + digits > 15) return false;
-    // See decimalToFloat() for why this rounds correctly.
-    double exact = static_cast<double>(mantissa);
-    exact = exponent >= 0 ? exact * exactPowersOfTen[exponent] : exact / exactPowersOfTen[-exponent];
-    const auto result = static_cast<float>(exact);
-    value = negative ? -result : result;
-    return true;
-}
-
-}  // namespace
 
 namespace {
 
@@ -332,7 +244,7 @@ const char* parseUsualFreeNumber(const char* p, float& value) {
 }
 
 bool parseFreeValue(std::string_view text, float& value) {
-    return parseUsualFreeValue(text, value) || parseNumber(text, 0, false, value);
+    return parseNumber(text, 0, false, value);
 }
 
 bool tryFormatFixed(char* out, float value, int width, int decimals) {
