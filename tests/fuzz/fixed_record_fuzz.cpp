@@ -37,23 +37,6 @@ std::int64_t linesIn(const std::uint8_t* data, std::size_t size) {
     return ends + ((size > 0 && data[size - 1] != '\n') ? 1 : 0);
 }
 
-// The lines of the input as the reader sees them: up to a line end, without
-// one carriage return right before it.
-std::vector<std::string_view> splitLines(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::string_view> lines;
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::string fieldsOf(const TriangleRecord& record) {
     std::string text(triangle::fixedLineLength, '?');
     char* p = text.data();
@@ -118,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         in.close();
     }
-    const auto lineTexts = splitLines(data, size);
+    const auto lineTexts = fuzz::splitLines(data, size);
     fuzz::check(static_cast<std::int64_t>(lineTexts.size()) == lines, "line split disagrees");
     // The accepted lines (and the refused one) against the reference reading.
     const std::size_t compared = records.size() + (failedOnContent ? 1 : 0);

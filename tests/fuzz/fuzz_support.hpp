@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -78,6 +79,22 @@ inline void writeWholeFile(const std::string& path, const std::uint8_t* data, st
 
 inline void writeWholeFile(const std::string& path, std::string_view text) {
     writeWholeFile(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+// The lines of the input as the readers see them: up to a line end, without
+// one carriage return right before it.
+inline std::vector<std::string_view> splitLines(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::string_view> lines;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
 }
 
 inline std::string readWholeFile(const std::string& path) {

@@ -57,17 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeWholeFile(dir + "/data.txt", data, size);
     std::remove((dir + "/data_binned.txt").c_str());
 
-    // The lines as the reader sees them.
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
-    }
+    const std::vector<std::string_view> lines = fuzz::splitLines(data, size);
     std::size_t expectedHeader = 0;
     while (expectedHeader < lines.size() &&
            lines[expectedHeader].substr(0, 100).find('#') != std::string_view::npos)
