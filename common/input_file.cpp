@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <utility>
 
 namespace triangle {
 namespace {
@@ -25,70 +24,57 @@ std::int64_t countLineEnds(const char* p, const char* end) {
 
 }  // namespace
 
-InputFile::~InputFile() {
-    close();
-}
-
-InputFile::InputFile(InputFile&& other) noexcept {
-    *this = std::move(other);
-}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        file_ = std::exchange(other.file_, nullptr);
-        path_ = std::move(other.path_);
-        block_ = std::move(other.block_);
-        cursor_ = std::exchange(other.cursor_, nullptr);
-        limit_ = std::exchange(other.limit_, nullptr);
-        endOfFile_ = other.endOfFile_;
-        lastByte_ = other.lastByte_;
-        line_ = other.line_;
-        std::memcpy(longHead_, other.longHead_, maxHead);
-    }
-    return *this;
-}
-
-void InputFile::open(std::string path) {
-    close();
+void InputFile::start(std::string path, std::size_t blockSize) {
     path_ = std::move(path);
-    errno = 0;
-    file_ = std::fopen(path_.c_str(), "rb");
-    if (file_ == nullptr) {
-        const int error = errno;
-        throw RunError(ExitStatus::fileError, path_ + ": cannot open for reading: " + std::strerror(error));
-    }
-    std::setvbuf(file_, nullptr, _IONBF, 0);                                  // we do our own buffering
-    if (!block_) block_ = std::make_unique<char[]>(blockSize + readPadding);  // zeroed
+    blockSize = std::max<std::size_t>(blockSize, 1);
+    if (!block_ || blockSize != blockSize_) block_ = std::make_unique<char[]>(blockSize + readPadding);
+    blockSize_ = blockSize;
     cursor_ = limit_ = block_.get();
     endOfFile_ = false;
     lastByte_ = 0;
     line_ = 1;
 }
 
+void InputFile::open(std::string path, std::size_t blockSize) {
+    close();
+    errno = 0;
+    file_.reset(std::fopen(path.c_str(), "rb"));
+    if (file_ == nullptr) failFile(path, "cannot open for reading", errno);
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);  // we do our own buffering
+    start(std::move(path), blockSize);
+}
+
+void InputFile::openMemory(std::string_view text, std::string name, std::size_t blockSize) {
+    close();
+    memory_ = text;
+    fromMemory_ = true;
+    start(std::move(name), blockSize);
+}
+
 void InputFile::close() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
+    file_.reset();
+    fromMemory_ = false;
 }
 
 InputFile::Fill InputFile::fill() {
     char* const base = block_.get();
-    const std::size_t kept = static_cast<std::size_t>(limit_ - cursor_);
-    if (kept == blockSize) return Fill::full;
+    const auto kept = static_cast<std::size_t>(limit_ - cursor_);
+    if (kept == blockSize_) return Fill::full;
     if (endOfFile_) return Fill::endOfFile;
     if (cursor_ != base) std::memmove(base, cursor_, kept);
     cursor_ = base;
     limit_ = base + kept;
-    errno = 0;
-    const std::size_t got = std::fread(base + kept, 1, blockSize - kept, file_);
+    std::size_t got = 0;
+    if (fromMemory_) {
+        got = std::min(blockSize_ - kept, memory_.size());
+        std::memcpy(base + kept, memory_.data(), got);
+        memory_.remove_prefix(got);
+    } else {
+        errno = 0;
+        got = std::fread(base + kept, 1, blockSize_ - kept, file_.get());
+        if (got == 0 && std::ferror(file_.get())) failFile(path_, "cannot read", errno, line_);
+    }
     if (got == 0) {
-        if (std::ferror(file_)) {
-            const int error = errno;
-            throw RunError(ExitStatus::fileError,
-                           placeText(path_, line_) + ": cannot read: " + std::strerror(error));
-        }
         endOfFile_ = true;
         return Fill::endOfFile;
     }
@@ -99,32 +85,38 @@ InputFile::Fill InputFile::fill() {
 
 bool InputFile::readLine(std::string_view& head, std::size_t headLength) {
     headLength = std::min(headLength, maxHead);
+    // A line longer than a block is passed over a block at a time; its head
+    // is gathered in longHead_.
+    std::size_t spilled = 0;
+    char spilledLast = 0;
+    const auto gather = [&](const char* from, std::size_t length) {
+        if (length == 0) return;
+        if (spilled < headLength) std::memcpy(longHead_ + spilled, from, std::min(length, headLength - spilled));
+        spilled += length;
+        spilledLast = from[length - 1];
+    };
     for (;;) {
         const auto available = static_cast<std::size_t>(limit_ - cursor_);
         const auto* end = static_cast<const char*>(std::memchr(cursor_, '\n', available));
-        if (end != nullptr || (endOfFile_ && available > 0)) {
-            const char* start = cursor_;
+        if (end != nullptr || endOfFile_) {
+            if (end == nullptr && available == 0 && spilled == 0) return false;
+            const char* const start = cursor_;
             std::size_t length = end != nullptr ? static_cast<std::size_t>(end - start) : available;
             cursor_ = end != nullptr ? end + 1 : limit_;
             ++line_;
-            if (length > 0 && start[length - 1] == '\r') --length;
-            head = std::string_view(start, std::min(length, headLength));
-            return true;
-        }
-        switch (fill()) {
-            case Fill::more:
-                break;
-            case Fill::endOfFile:
-                if (cursor_ == limit_) return false;
-                break;
-            case Fill::full: {
-                // A line longer than a block: keep its head, skip the rest.
-                std::memcpy(longHead_, cursor_, headLength);
-                cursor_ = limit_;
-                skipRestOfLine();
-                head = std::string_view(longHead_, headLength);
+            if (spilled == 0) {  // the whole line is in the block
+                if (length > 0 && start[length - 1] == '\r') --length;
+                head = std::string_view(start, std::min(length, headLength));
                 return true;
             }
+            gather(start, length);
+            const std::size_t lineLength = spilled - (spilledLast == '\r' ? 1 : 0);
+            head = std::string_view(longHead_, std::min(lineLength, headLength));
+            return true;
+        }
+        if (fill() == Fill::full) {
+            gather(cursor_, available);
+            cursor_ = limit_;
         }
     }
 }

@@ -3,6 +3,9 @@
 // Sequential reading of a text file in large blocks. Nothing is held but one
 // block, so memory does not grow with the file. Lines end at '\n'; a '\r'
 // right before it (files from Windows) belongs to the line end.
+//
+// The bytes can also come from memory, and the block size is a parameter, so
+// that tests can put a block boundary at any position of the text.
 
 #include <cstdint>
 #include <cstdio>
@@ -12,62 +15,59 @@
 
 namespace triangle {
 
+class FreeFormScanner;
+
 class InputFile {
 public:
-    static constexpr std::size_t blockSize = std::size_t{1} << 20;
+    static constexpr std::size_t defaultBlockSize = std::size_t{1} << 20;
     // Bytes after the end of the block that may always be read (their content
     // is meaningless), so that a parser can look at 8 bytes at a time.
     static constexpr std::size_t readPadding = 32;
     // Longest line head readLine() hands out.
     static constexpr std::size_t maxHead = 128;
 
-    InputFile() = default;
-    ~InputFile();
-    InputFile(InputFile&& other) noexcept;
-    InputFile& operator=(InputFile&& other) noexcept;
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-
     // Opens an existing file from its start; throws RunError when it cannot.
-    void open(std::string path);
+    void open(std::string path, std::size_t blockSize = defaultBlockSize);
+    // Reads `text`, which must outlive the reading, as if it were a file named `name`.
+    void openMemory(std::string_view text, std::string name, std::size_t blockSize = defaultBlockSize);
     void close();
-    bool isOpen() const { return file_ != nullptr; }
     const std::string& path() const { return path_; }
 
     // Number of the line the next read starts in, counted from 1.
     std::int64_t lineNumber() const { return line_; }
+    // At the end of the file: the number of its last line (0 for an empty file).
+    std::int64_t lastLineNumber() const { return lastByte_ == '\n' || lastByte_ == 0 ? line_ - 1 : line_; }
 
     // Consumes the next line. `head` receives its first `headLength` characters
     // (at most maxHead; the line end is never part of it). False at the end of
     // the file, when no line is left.
     bool readLine(std::string_view& head, std::size_t headLength);
 
+    // Consumes up to and including the next line end (or to the end of file).
+    void skipRestOfLine();
+
     // Consumes the rest of the file and returns the number of lines in it; a
     // last line without a line end counts too.
     std::int64_t countRemainingLines();
 
-    // Raw access for the free-form reader: the unread bytes are
-    // [cursor(), limit()); consume() moves the cursor forward.
-    const char* cursor() const { return cursor_; }
-    const char* limit() const { return limit_; }
-    void consume(const char* to) { cursor_ = to; }
-    void noteLineEnd() { ++line_; }
+private:
+    // The free-form reader works on the block in place.
+    friend class FreeFormScanner;
 
     enum class Fill { more, endOfFile, full };
-    // Keeps the unread bytes and reads more behind them. `full` when the
-    // unread bytes already fill the whole block.
+    // Keeps the unread bytes [cursor_, limit_) and reads more behind them.
+    // `full` when the unread bytes already fill the whole block.
     Fill fill();
-    bool atEndOfFile() const { return endOfFile_ && cursor_ == limit_; }
+    void start(std::string path, std::size_t blockSize);
 
-    // At the end of the file: the number of its last line (0 for an empty file).
-    std::int64_t lastLineNumber() const { return lastByte_ == '\n' || lastByte_ == 0 ? line_ - 1 : line_; }
-
-    // Consumes up to and including the next line end (or to the end of file).
-    void skipRestOfLine();
-
-private:
-    std::FILE* file_ = nullptr;
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
+    std::string_view memory_;  // the unread text when reading from memory
+    bool fromMemory_ = false;
     std::string path_;
+    std::size_t blockSize_ = 0;
     std::unique_ptr<char[]> block_;
     const char* cursor_ = nullptr;
     const char* limit_ = nullptr;

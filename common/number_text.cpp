@@ -1,5 +1,7 @@
 #include "common/number_text.hpp"
 
+#include "common/number_fast.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -13,32 +15,77 @@ namespace {
 constexpr double exactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
+// The float nearest to mantissa * 10^exponent10, where the mantissa has
+// `digits` decimal digits. At most 15 digits are exact in a double, and so is
+// a product with a power of ten below 2^53; a quotient by 10^k, k <= 12,
+// rounded to double and then to float is still the correctly rounded float
+// (the quotient cannot lie within 2^-53 of a float midpoint without being
+// one). False, nothing written, outside that range.
+bool scaleExactly(std::uint64_t mantissa, int digits, int exponent10, float& value) {
+    if (digits > 15 || exponent10 < -12 || exponent10 + digits > 15) return false;
+    const auto exact = static_cast<double>(mantissa);
+    value = static_cast<float>(exponent10 >= 0 ? exact * exactPowersOfTen[exponent10]
+                                               : exact / exactPowersOfTen[-exponent10]);
+    return true;
 }
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+// The nearest float to (-1)^negative * digits * 10^exponent10, where `digits`
+// holds the decimal digits of the mantissa (leading zeros allowed).
+float decimalToFloat(bool negative, std::string_view digits, int exponent10) {
+    while (!digits.empty() && digits.front() == '0') digits.remove_prefix(1);
+    if (digits.empty()) return negative ? -0.0f : 0.0f;
+    const int significant = static_cast<int>(digits.size());
+    float result = 0.0f;
+    std::uint64_t mantissa = 0;
+    if (significant <= 15)
+        for (const char c : digits) mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+    if (!scaleExactly(mantissa, significant, exponent10, result)) {
+        // Everything else: the digit string with its exponent, correctly
+        // rounded by the standard library. Short texts are built on the stack,
+        // so that even unusual numbers do not allocate.
+        char shortText[160];
+        std::string longText;
+        char* text = shortText;
+        std::size_t length = digits.size();
+        if (length + 16 > sizeof shortText) {
+            longText.resize(length + 16);
+            text = longText.data();
+        }
+        std::memcpy(text, digits.data(), length);
+        text[length++] = 'e';
+        length = static_cast<std::size_t>(std::to_chars(text + length, text + length + 15, exponent10).ptr -
+                                          text);
+        if (std::from_chars(text, text + length, result).ec == std::errc::result_out_of_range) {
+            // Too large rounds to infinity, too small to zero.
+            result = exponent10 + significant > 0 ? std::numeric_limits<float>::infinity() : 0.0f;
+        }
+    }
+    return negative ? -result : result;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
 bool equalsIgnoringCase(std::string_view text, std::string_view word) {
     if (text.size() != word.size()) return false;
     for (std::size_t i = 0; i < text.size(); ++i)
-        if (lower(text[i]) != word[i]) return false;
+        if ((text[i] | 0x20) != word[i]) return false;
     return true;
 }
 
 // NaN, Inf and Infinity in any case, after the sign has been taken off.
 bool parseWord(std::string_view text, bool negative, float& value) {
+    float magnitude;
     if (equalsIgnoringCase(text, "nan")) {
-        value = negative ? -std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::quiet_NaN();
-        return true;
+        magnitude = std::numeric_limits<float>::quiet_NaN();
+    } else if (equalsIgnoringCase(text, "inf") || equalsIgnoringCase(text, "infinity")) {
+        magnitude = std::numeric_limits<float>::infinity();
+    } else {
+        return false;
     }
-    if (equalsIgnoringCase(text, "inf") || equalsIgnoringCase(text, "infinity")) {
-        value = negative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
-        return true;
-    }
-    return false;
+    value = negative ? -magnitude : magnitude;
+    return true;
 }
 
 // The parts of a number after its sign: digits with at most one point, then
@@ -111,80 +158,11 @@ bool parseNumber(std::string_view text, int impliedDecimals, bool signAloneStart
     return parseUnsigned(text, negative, impliedDecimals, signAloneStartsExponent, value);
 }
 
-}  // namespace
-
-float decimalToFloat(bool negative, std::string_view digits, int exponent10) {
-    while (!digits.empty() && digits.front() == '0') digits.remove_prefix(1);
-    if (digits.empty()) return negative ? -0.0f : 0.0f;
-
-    // Fast path: at most 15 significant digits are exact in a double, and so
-    // is a product with a power of ten below 2^53; a quotient by 10^k, k <= 12,
-    // rounded to double and then to float is still the correctly rounded
-    // float (the quotient cannot lie within 2^-53 of a float midpoint without
-    // being one).
-    const int significant = static_cast<int>(digits.size());
-    if (significant <= 15 && exponent10 >= -12 && exponent10 + significant <= 15) {
-        std::uint64_t mantissa = 0;
-        for (const char c : digits) mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
-        double exact = static_cast<double>(mantissa);
-        exact =
-            exponent10 >= 0 ? exact * exactPowersOfTen[exponent10] : exact / exactPowersOfTen[-exponent10];
-        const auto result = static_cast<float>(exact);
-        return negative ? -result : result;
-    }
-
-    // Everything else: the digit string with its exponent, correctly rounded
-    // by the standard library.
-    // Short texts are built on the stack, so that even unusual numbers do not
-    // allocate.
-    char shortText[160];
-    std::string longText;
-    char* text = shortText;
-    std::size_t length = digits.size();
-    if (length + 16 > sizeof shortText) {
-        longText.resize(length + 16);
-        text = longText.data();
-    }
-    std::memcpy(text, digits.data(), length);
-    text[length++] = 'e';
-    length =
-        static_cast<std::size_t>(std::to_chars(text + length, text + length + 15, exponent10).ptr - text);
-    float result = 0.0f;
-    const auto error = std::from_chars(text, text + length, result).ec;
-    if (error == std::errc::result_out_of_range) {
-        // Too large rounds to infinity, too small to zero.
-        result = exponent10 + significant > 0 ? std::numeric_limits<float>::infinity() : 0.0f;
-    }
-    return negative ? -result : result;
-}
-
-bool parseFixedField(std::string_view field, float& value) {
-    if (field.size() == 8 && readUsualFixedField(field.data(), value)) return true;
-    // Any other form: drop every blank, then read sign, digits, exponent. An
-    // all-blank field is 0.
-    char packed[64];
-    std::size_t length = 0;
-    for (const char c : field) {
-        if (c == ' ') continue;
-        if (length == sizeof packed) return false;
-        packed[length++] = c;
-    }
-    if (length == 0) {
-        value = 0.0f;
-        return true;
-    }
-    return parseNumber(std::string_view(packed, length), 4, true, value);
-}
-
-namespace {
-
 // The number of decimal digits at the start of the 8 bytes in `word` (first
-// byte lowest), and the bytes less '0' in `offset`. A byte below '0' borrows
-// from the bytes after it and one above '9' may carry into them; neither
-// changes the bytes before the first non-digit, which is all that is used.
+// byte lowest), and the bytes less '0' in `offset`.
 int leadingDigits(std::uint64_t word, std::uint64_t& offset) {
     offset = word - 0x3030303030303030u;
-    const std::uint64_t nonDigits = (offset | (offset + 0x7676767676767676u)) & 0x8080808080808080u;
+    const std::uint64_t nonDigits = fast::nonDigitBytes(offset);
     return nonDigits == 0 ? 8 : std::countr_zero(nonDigits) >> 3;
 }
 
@@ -201,9 +179,40 @@ std::uint64_t digitsValue(std::uint64_t offset, int count) {
 
 constexpr std::uint64_t integerPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
 
+// Writes `length` characters of `text` right-aligned in `width`; nullptr when they do not fit.
+char* rightAligned(char* out, int width, const char* text, std::size_t length) {
+    const auto w = static_cast<std::size_t>(width);
+    if (length > w) return nullptr;
+    std::memset(out, ' ', w - length);
+    std::memcpy(out + (w - length), text, length);
+    return out + w;
+}
+
 }  // namespace
 
-const char* parseUsualFreeNumber(const char* p, float& value) {
+bool parseFixedField(std::string_view field, float& value) {
+    if (field.size() == 8 && fast::readUsualFixedField(field.data(), value)) return true;
+    // Any other form: drop every blank, then read sign, digits, exponent. An
+    // all-blank field is 0.
+    char packed[64];
+    std::size_t length = 0;
+    for (const char c : field) {
+        if (c == ' ') continue;
+        if (length == sizeof packed) return false;
+        packed[length++] = c;
+    }
+    if (length == 0) {
+        value = 0.0f;
+        return true;
+    }
+    return parseNumber(std::string_view(packed, length), 4, true, value);
+}
+
+bool parseFreeValue(std::string_view text, float& value) {
+    return parseNumber(text, 0, false, value);
+}
+
+const char* fast::parseUsualFreeNumber(const char* p, float& value) {
     const bool negative = *p == '-';
     p += (*p == '-') | (*p == '+');
     std::uint64_t word;
@@ -234,82 +243,33 @@ const char* parseUsualFreeNumber(const char* p, float& value) {
         if (count == 0 || count == 4) return nullptr;
         exponent += exponentNegative ? -written : written;
     }
-    // At most 14 digits: exact in a double; see decimalToFloat() for the rounding.
-    if (exponent < -12 || exponent + whole + fraction > 15) return nullptr;
-    double exact = static_cast<double>(mantissa);
-    exact = exponent >= 0 ? exact * exactPowersOfTen[exponent] : exact / exactPowersOfTen[-exponent];
-    const auto result = static_cast<float>(exact);
-    value = negative ? -result : result;
+    float magnitude;
+    if (!scaleExactly(mantissa, whole + fraction, exponent, magnitude)) return nullptr;
+    value = negative ? -magnitude : magnitude;
     return p;
 }
 
-bool parseFreeValue(std::string_view text, float& value) {
-    return parseNumber(text, 0, false, value);
+char* tryFormatFixed(char* out, float value, int width, int decimals) {
+    if (std::isnan(value)) return rightAligned(out, width, "NaN", 3);
+    if (std::isinf(value)) return nullptr;
+    char text[64];
+    char* end = std::to_chars(text, text + sizeof text - 1, value, std::chars_format::fixed, decimals).ptr;
+    if (decimals == 0) *end++ = '.';
+    return rightAligned(out, width, text, static_cast<std::size_t>(end - text));
 }
 
-bool tryFormatFixed(char* out, float value, int width, int decimals) {
-    if (std::isnan(value)) {
-        if (width < 3) return false;
-        std::memset(out, ' ', static_cast<std::size_t>(width - 3));
-        std::memcpy(out + width - 3, "NaN", 3);
-        return true;
-    }
-    // A float times a power of ten up to 10^4 is exact in double; rounding that
-    // to an integer (ties to even) rounds the exact binary value. Below 2^51,
-    // adding and taking away 1.5 * 2^52 rounds to an integer in the current
-    // (nearest-even) rounding mode.
-    const double scaled = std::fabs(static_cast<double>(value) * exactPowersOfTen[decimals]);
-    if (!(scaled < 1e15)) return false;
-    constexpr double roundingShift = 6755399441055744.0;  // 1.5 * 2^52
-    std::uint64_t units = static_cast<std::uint64_t>((scaled + roundingShift) - roundingShift);
-    const bool negative = std::signbit(value);
-
-    // Digits from the right: the decimals, the point, the integer digits.
-    char text[24];
-    char* const textEnd = text + sizeof text;
-    char* p = textEnd;
-    for (int k = 0; k < decimals; ++k) {
-        *--p = static_cast<char>('0' + units % 10);
-        units /= 10;
-    }
-    *--p = '.';
-    do {
-        *--p = static_cast<char>('0' + units % 10);
-        units /= 10;
-    } while (units != 0);
-    if (negative) *--p = '-';
-    const auto length = static_cast<int>(textEnd - p);
-    if (length > width) return false;
-    std::memset(out, ' ', static_cast<std::size_t>(width - length));
-    std::memcpy(out + (width - length), p, static_cast<std::size_t>(length));
-    return true;
-}
-
-char* formatFixed(char* out, float value, int width, int decimals) {
-    if (!tryFormatFixed(out, value, width, decimals)) std::memset(out, '*', static_cast<std::size_t>(width));
+char* formatFixed(char* out, float value, int width) {
+    if (char* end = tryFormatFixed(out, value, width, 4)) return end;
+    std::memset(out, '*', static_cast<std::size_t>(width));
     return out + width;
 }
 
 char* formatInteger(char* out, std::int64_t value, int width) {
-    char digits[24];
-    int count = 0;
-    const bool negative = value < 0;
-    auto magnitude =
-        negative ? std::uint64_t{0} - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    const int needed = count + (negative ? 1 : 0);
-    if (needed > width) {
-        std::memset(out, '*', static_cast<std::size_t>(width));
-        return out + width;
-    }
-    char* p = out;
-    for (int k = needed; k < width; ++k) *p++ = ' ';
-    if (negative) *p++ = '-';
-    while (count > 0) *p++ = digits[--count];
-    return p;
+    char text[24];
+    const char* end = std::to_chars(text, text + sizeof text, value).ptr;
+    if (char* written = rightAligned(out, width, text, static_cast<std::size_t>(end - text))) return written;
+    std::memset(out, '*', static_cast<std::size_t>(width));
+    return out + width;
 }
 
 }  // namespace triangle

@@ -19,17 +19,13 @@ public:
     // Flushes what is buffered (quietly: a failure here can no longer be
     // reported) and closes the file.
     ~OutputFile();
-    OutputFile(OutputFile&& other) noexcept;
-    OutputFile& operator=(OutputFile&& other) noexcept;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
+    OutputFile(OutputFile&&) noexcept = default;
+    OutputFile& operator=(OutputFile&&) = delete;
 
     // Creates the file, or replaces an existing one; throws RunError when it cannot.
     void create(std::string path);
     // Writes to the process's standard output instead of a file.
     void attachStandardOutput();
-    bool isOpen() const { return file_ != nullptr; }
-    const std::string& path() const { return path_; }
 
     // Room for at least `length` more bytes; write them, then commit() the end.
     char* reserve(std::size_t length) {
@@ -47,12 +43,16 @@ public:
     void close();
 
 private:
-    void release() noexcept;
-    void flushBuffer();
-    void fail(int error);
+    // Closes a file of our own; standard output is only flushed.
+    struct Closer {
+        void operator()(std::FILE* file) const { file == stdout ? std::fflush(file) : std::fclose(file); }
+    };
 
-    std::FILE* file_ = nullptr;
-    bool ownsFile_ = false;
+    void start(std::FILE* file, std::string path);
+    void flushBuffer();
+    [[noreturn]] void fail(int error);
+
+    std::unique_ptr<std::FILE, Closer> file_;
     std::string path_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;

@@ -1,6 +1,7 @@
 #include "common/run_error.hpp"
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 namespace triangle {
@@ -36,6 +37,17 @@ void failBadInput(std::string_view file, std::int64_t line, std::string_view wha
     message += ": ";
     message += what;
     throw RunError(ExitStatus::badInput, std::move(message));
+}
+
+void failFile(std::string_view file, std::string_view what, int error, std::int64_t line) {
+    std::string message = line > 0 ? placeText(file, line) : std::string(file);
+    message += ": ";
+    message += what;
+    if (error != 0) {
+        message += ": ";
+        message += std::strerror(error);
+    }
+    throw RunError(ExitStatus::fileError, std::move(message));
 }
 
 int runProgram(const char* program, void (*body)()) {

@@ -38,7 +38,11 @@ std::string placeText(std::string_view file, std::int64_t line);
 // escaped, long text cut.
 std::string quoted(std::string_view text);
 
+// The two ways a run fails: content that cannot be used ("file: line N:
+// what"), and a file operation that fails ("file[: line N]: what: reason",
+// the reason from `error`, an errno value, when it is not 0).
 [[noreturn]] void failBadInput(std::string_view file, std::int64_t line, std::string_view what);
+[[noreturn]] void failFile(std::string_view file, std::string_view what, int error, std::int64_t line = 0);
 
 // Runs the body of a program; a RunError (or any other exception) becomes one
 // line "program: message" on standard error and the matching exit status.

@@ -7,30 +7,24 @@
 
 #include "common/input_file.hpp"
 #include "common/output_file.hpp"
+#include "common/triangle_data.hpp"
 
-#include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace triangle {
 
-// Text fields (the data file name, the version, header lines) are exactly
-// this wide: blank-filled on the right or cut.
-constexpr std::size_t textFieldWidth = 100;
-using TextField = std::array<char, textFieldWidth>;
-
 struct PreambleProfile {
-    const char* program;
     std::string_view bannerLine2;
     std::string_view bannerLine3;
-    std::string_view bannerLine6;
-    bool readsLimits;            // control-file lines 2 and 3
-    int lineCountWidth;          // digits of the line count on the console
-    bool freeFormatHeaderCount;  // " count  lines in the header" instead of "%6d lines..."
+    std::string_view versionText;  // banner line 6 and the provenance line
+    bool readsLimits;              // control-file lines 2 and 3
+    int lineCountWidth;            // digits of the line count on the console
+    bool freeFormatHeaderCount;    // a free-format header-count line instead of a 6-digit one
     std::string_view resultSuffix;
     std::string_view selfLabel;
-    std::string_view versionText;
     bool setsPi;  // stores pi into const1 after the banner
 };
 
@@ -57,14 +51,21 @@ struct RunContext {
 // was already written.
 RunContext RunPreamble(const PreambleProfile& profile);
 
-// The control-file reads, exposed for testing.
-// Reads one free-form text item into a text field: blanks and blank lines are
-// passed over; a name in apostrophes or quotation marks may hold any character
-// (a doubled quote mark stands for one); an unquoted name ends at a blank, a
-// comma or a slash. The rest of the line is skipped.
-void readNameItem(InputFile& in, TextField& field);
-
 // The first "." of the name ends the stem; no "." means an empty stem.
 std::int32_t stemLengthOf(const TextField& field);
+
+// One item of a free-format console line: a text, or a count.
+struct FreeItem {
+    FreeItem(std::string_view text) : text(text) {}
+    FreeItem(const char* text) : text(text) {}
+    FreeItem(std::int32_t count) : count(count), isCount(true) {}
+    std::string_view text;
+    std::int32_t count = 0;
+    bool isCount = false;
+};
+
+// A free-format line: every item after one blank, a count right-aligned in
+// 11 columns, a text exactly as given.
+void writeFreeFormatLine(OutputFile& out, std::initializer_list<FreeItem> items);
 
 }  // namespace triangle

@@ -1,15 +1,42 @@
 #include "common/triangle_data.hpp"
 
+#include "common/number_fast.hpp"
 #include "common/number_text.hpp"
 #include "common/run_error.hpp"
 
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string>
 
 namespace triangle {
+
+// ---------------------------------------------------------------- header block
+
+void writeTextField(OutputFile& out, std::string_view prefix, std::string_view field) {
+    field = field.substr(0, textFieldWidth);
+    char* p = out.reserve(prefix.size() + textFieldWidth + 1);
+    std::memcpy(p, prefix.data(), prefix.size());
+    p += prefix.size();
+    std::memcpy(p, field.data(), field.size());
+    std::memset(p + field.size(), ' ', textFieldWidth - field.size());
+    p += textFieldWidth;
+    *p++ = '\n';
+    out.commit(p);
+}
+
+bool isHeaderLine(std::string_view head) {
+    return head.substr(0, textFieldWidth).find('#') != std::string_view::npos;
+}
+
+void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy) {
+    std::string_view head;
+    for (std::int32_t j = 1; j <= count; ++j) {
+        if (!in.readLine(head, textFieldWidth))
+            failBadInput(in.path(), j, "expected a header line, found the end of the file");
+        if (copy != nullptr) writeTextField(*copy, {}, head);
+    }
+}
 
 // ---------------------------------------------------------------- fixed width
 
@@ -32,8 +59,8 @@ TriangleRecord readFixedRecord(InputFile& in) {
     const char* const columns = text.data();
     bool usual = true;
     for (int k = 0; k < recordValueCount; ++k)
-        usual &=
-            readUsualFixedField(columns + k * fixedFieldWidth, record.values[static_cast<std::size_t>(k)]);
+        usual &= fast::readUsualFixedField(columns + k * fixedFieldWidth,
+                                           record.values[static_cast<std::size_t>(k)]);
     if (usual) return record;
     for (int k = 0; k < recordValueCount; ++k) {
         const std::string_view field(columns + k * fixedFieldWidth, fixedFieldWidth);
@@ -58,12 +85,11 @@ constexpr char twoDigits[] =
 }  // namespace
 
 char* formatRecordField(char* out, float value) {
-    // The usual case, |value| below 1000: the same text tryFormatFixed()
-    // writes, built without its general loops.
+    // The usual case, |value| below 1000: the text formatFixed() writes,
+    // built without its general steps.
     const double scaled = std::fabs(static_cast<double>(value) * 10000.0);
     if (scaled < 9999999.5) {
-        constexpr double roundingShift = 6755399441055744.0;  // 1.5 * 2^52: rounds to even
-        const auto units = static_cast<std::uint32_t>((scaled + roundingShift) - roundingShift);
+        const auto units = static_cast<std::uint32_t>(fast::roundToInteger(scaled));
         const bool negative = std::signbit(value);
         if (!negative || units <= 999999) {
             const std::uint32_t whole = units / 10000;
@@ -86,11 +112,10 @@ char* formatRecordField(char* out, float value) {
             return out + fixedFieldWidth;
         }
     }
-    if (std::isnan(value)) return std::memcpy(out, "     NaN", 8), out + 8;
     if (std::isinf(value)) return std::memcpy(out, value > 0 ? "     Inf" : "    -Inf", 8), out + 8;
-    // As many decimals as fit, always with a point.
+    // As many decimals as fit, always with a point; NaN as the word.
     for (int decimals = 4; decimals >= 0; --decimals)
-        if (tryFormatFixed(out, value, fixedFieldWidth, decimals)) return out + fixedFieldWidth;
+        if (char* end = tryFormatFixed(out, value, fixedFieldWidth, decimals)) return end;
     // Too large for any of those: d.ddE+XX, or -d.dE+XX.
     char text[32];
     const int digits = std::signbit(value) ? 1 : 2;
@@ -108,147 +133,6 @@ void writeFixedRecord(OutputFile& out, const TriangleRecord& record) {
     for (const float value : record.values) p = formatRecordField(p, value);
     *p++ = '\n';
     out.commit(p);
-}
-
-// ------------------------------------------------------------------ free form
-
-namespace {
-
-// What a byte is to the free form: part of a value, or a separator of some kind.
-enum Separator : std::uint8_t { none, blank, lineEnd, comma, slash };
-struct SeparatorTable {
-    Separator kind[256];
-    constexpr SeparatorTable() : kind{} {
-        kind[static_cast<unsigned char>(' ')] = blank;
-        kind[static_cast<unsigned char>('\t')] = blank;
-        kind[static_cast<unsigned char>('\r')] = blank;
-        kind[static_cast<unsigned char>('\n')] = lineEnd;
-        kind[static_cast<unsigned char>(',')] = comma;
-        kind[static_cast<unsigned char>('/')] = slash;
-    }
-};
-constexpr SeparatorTable separators{};
-
-Separator separatorAt(const char* p) {
-    return separators.kind[static_cast<unsigned char>(*p)];
-}
-
-bool endsValue(char c) {
-    return separators.kind[static_cast<unsigned char>(c)] != none;
-}
-
-enum class Token { number, text, endOfFile };
-
-// Finds the next value, passing over blanks, tabs, line ends and the one comma
-// allowed after a value. `afterValue` says whether a value came last, so that
-// a comma can stand after it. A value in a usual spelling is read at once into
-// `number`; any other comes back as `text`.
-Token nextValue(InputFile& in, std::string_view& value, float& number, bool& afterValue) {
-    for (;;) {
-        const char* p = in.cursor();
-        const char* const limit = in.limit();
-        for (;;) {
-            // Blanks eight at a time (the block is padded for reading past its end).
-            std::uint64_t word;
-            std::memcpy(&word, p, sizeof word);
-            const std::uint64_t nonBlank = word ^ 0x2020202020202020u;
-            p += nonBlank == 0 ? 8 : std::countr_zero(nonBlank) >> 3;
-            if (p >= limit) {
-                p = limit;
-                break;
-            }
-            const Separator kind = separatorAt(p);
-            if (kind == none) break;
-            if (kind == lineEnd) in.noteLineEnd();
-            if (kind == comma) {
-                if (!afterValue) {
-                    in.consume(p);
-                    failBadInput(in.path(), in.lineNumber(),
-                                 "expected a number, found an empty value (a comma with no value before it)");
-                }
-                afterValue = false;
-            }
-            if (kind == slash) {
-                in.consume(p);
-                failBadInput(in.path(), in.lineNumber(),
-                             "expected a number, found '/' (ending a record early is not supported)");
-            }
-            ++p;
-        }
-        in.consume(p);
-        if (p == limit) {
-            if (in.fill() == InputFile::Fill::endOfFile) return Token::endOfFile;
-            continue;
-        }
-        // The usual spellings are read in place; the block is padded for that.
-        if (const char* end = parseUsualFreeNumber(p, number);
-            end != nullptr && end < limit && endsValue(*end)) {
-            in.consume(end);
-            afterValue = true;
-            return Token::number;
-        }
-        const char* end = p;
-        while (end < limit && !endsValue(*end)) ++end;
-        if (end == limit) {
-            // The value may go on in the next block; filling moves the bytes.
-            const auto status = in.fill();
-            if (status == InputFile::Fill::more) continue;
-            if (status == InputFile::Fill::full)
-                failBadInput(in.path(), in.lineNumber(),
-                             "expected a number, found an item of more than " +
-                                 std::to_string(InputFile::blockSize) + " characters");
-            p = in.cursor();
-            end = in.limit();
-        }
-        value = std::string_view(p, static_cast<std::size_t>(end - p));
-        in.consume(end);
-        afterValue = true;
-        return Token::text;
-    }
-}
-
-}  // namespace
-
-TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
-    TriangleRecord record;
-    bool afterValue = false;
-    std::int64_t firstLine = 0;
-    for (int k = 0; k < recordValueCount; ++k) {
-        std::string_view text;
-        float& value = record.values[static_cast<std::size_t>(k)];
-        const Token token = nextValue(in, text, value, afterValue);
-        if (token == Token::endOfFile) {
-            const std::int64_t last = in.lastLineNumber();
-            if (k == 0)
-                failBadInput(in.path(), last, "expected a record of 12 values, found the end of the file");
-            failBadInput(in.path(), last,
-                         "the file ends inside a record: found " + std::to_string(k) +
-                             " of 12 values (the record began on line " + std::to_string(firstLine) + ")");
-        }
-        if (k == 0) firstLine = in.lineNumber();
-        if (token == Token::text && !parseFreeValue(text, value))
-            failBadInput(
-                in.path(), in.lineNumber(),
-                "value " + std::to_string(k + 1) + " of 12: expected a number, found " + quoted(text));
-    }
-    if (lines != nullptr) {
-        lines->first = firstLine;
-        lines->last = in.lineNumber();
-    }
-    in.skipRestOfLine();
-    return record;
-}
-
-bool readFreeNumber(InputFile& in, float& value, std::string_view what) {
-    std::string_view text;
-    bool afterValue = false;
-    const Token token = nextValue(in, text, value, afterValue);
-    if (token == Token::endOfFile) return false;
-    if (token == Token::text && !parseFreeValue(text, value))
-        failBadInput(in.path(), in.lineNumber(),
-                     "expected " + std::string(what) + " (a number), found " + quoted(text));
-    in.skipRestOfLine();
-    return true;
 }
 
 }  // namespace triangle

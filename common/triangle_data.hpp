@@ -33,6 +33,22 @@ constexpr int recordValueCount = 12;
 constexpr int fixedFieldWidth = 8;
 constexpr std::size_t fixedLineLength = 96;  // 12 fields of 8 characters
 
+// Text fields (the data file name, the version, header lines) are exactly
+// this wide: blank-filled on the right or cut.
+constexpr std::size_t textFieldWidth = 100;
+using TextField = std::array<char, textFieldWidth>;
+
+// Writes `prefix`, then `field` cut or blank-filled to 100 characters, and a line end.
+void writeTextField(OutputFile& out, std::string_view prefix, std::string_view field);
+
+// A header line holds a "#" within its first 100 characters.
+bool isHeaderLine(std::string_view head);
+
+// Reads the `count` lines of the header block, each as a 100-character field,
+// and copies them to `copy` when one is given. Throws RunError when the file
+// ends before.
+void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy);
+
 // Reads the next line as one fixed-width record. Exactly one line is
 // consumed; a short line reads as if filled with blanks to 96 characters, and
 // characters after column 96 are ignored. Throws RunError when a field is not
@@ -50,11 +66,6 @@ struct FreeRecordLines {
 // skipped. Throws RunError when a value is not a number, or when the file ends
 // before the twelfth value.
 TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr);
-
-// Reads one number in the free form (blank lines passed over) and skips the
-// rest of its line. False at the end of the file; throws RunError when the
-// item found is not a number. `what` names the number in that message.
-bool readFreeNumber(InputFile& in, float& value, std::string_view what);
 
 // Writes the 12 values as one line of 96 characters. A value that fits
 // 8 characters with 4 decimals is written so ("  0.5000", "-12.3456"). A

@@ -49,16 +49,6 @@ void writeLimitLine(triangle::OutputFile& out, std::string_view text, float limi
     out.writeLine(std::string_view(field, sizeof field));
 }
 
-// Free-format summary line: one blank, the text, one blank, the count in 11 columns.
-void writeSummaryLine(triangle::OutputFile& console, std::string_view text, std::int32_t value) {
-    char number[11];
-    triangle::formatInteger(number, value, 11);
-    console.write(" ");
-    console.write(text);
-    console.write(" ");
-    console.writeLine(std::string_view(number, sizeof number));
-}
-
 // Remembers the first data line where lines and records went out of step, so
 // that a read that later runs into the end of the file can point at it.
 struct StepWatch {
@@ -108,11 +98,13 @@ void runFiltering(triangle::RunContext& context) {
     }
     context.dataFile.close();
 
-    writeSummaryLine(context.console, "high_val=", tally.highCurvatureCount);
-    writeSummaryLine(context.console, "high_vel=", tally.highVelocityCount);
-    writeSummaryLine(context.console, "blank", tally.blankCount);
-    writeSummaryLine(context.console, "final number of lines =",
-                     dataLines - tally.blankCount - tally.highCurvatureCount - tally.highVelocityCount);
+    using triangle::writeFreeFormatLine;
+    writeFreeFormatLine(context.console, {"high_val=", tally.highCurvatureCount});
+    writeFreeFormatLine(context.console, {"high_vel=", tally.highVelocityCount});
+    writeFreeFormatLine(context.console, {"blank", tally.blankCount});
+    writeFreeFormatLine(context.console, {"final number of lines =", dataLines - tally.blankCount -
+                                                                         tally.highCurvatureCount -
+                                                                         tally.highVelocityCount});
     context.resultFile.close();
     context.console.flush();
 }

@@ -77,11 +77,7 @@ void runBinning(triangle::RunContext& context) {
     // Pass 2: squared deviations from each bin's mean velocity.
     triangle::InputFile& data = context.dataFile;
     data.open(context.dataPath());
-    std::string_view head;
-    for (std::int32_t j = 1; j <= context.headerCount; ++j) {
-        if (!data.readLine(head, triangle::textFieldWidth))
-            triangle::failBadInput(data.path(), j, "expected a header line, found the end of the file");
-    }
+    triangle::readHeaderBlock(data, context.headerCount, nullptr);
     for (std::int32_t i = 0; i < dataLines; ++i) {
         const TriangleRecord record = readDataLine(data);
         CurvatureBin& bin = table[static_cast<std::size_t>(binNumber(record.curvature()) - 1)];

@@ -2,6 +2,7 @@
 // 999.9999, through the fixed-width reader and writer; and every value of the
 // 6-character report field, 0.0000 to 9.9999.
 
+#include "common/number_fast.hpp"
 #include "common/number_text.hpp"
 #include "common/triangle_data.hpp"
 
@@ -90,7 +91,7 @@ float readInPlace(const std::string& text, const char*& end) {
     std::memcpy(padded, text.data(), text.size());
     padded[text.size()] = ' ';
     float value = 0.0f;
-    const char* stop = parseUsualFreeNumber(padded, value);
+    const char* stop = fast::parseUsualFreeNumber(padded, value);
     end = stop == nullptr ? nullptr : text.data() + (stop - padded);
     return value;
 }

@@ -1,4 +1,5 @@
 #include "common/run_preamble.hpp"
+#include "common/free_form.hpp"
 #include "common/run_error.hpp"
 #include "temp_file.hpp"
 
@@ -44,7 +45,7 @@ TEST(NameItem, QuotesSeparatorsAndStem) {
         InputFile in;
         in.open(dir.write("input.txt", c.controlFile));
         TextField field;
-        readNameItem(in, field);
+        FreeFormScanner(in).readName(field);
         EXPECT_EQ(trimmed(field), c.name) << c.controlFile;
         EXPECT_EQ(stemLengthOf(field), c.stemLength) << c.controlFile;
     }
@@ -56,7 +57,7 @@ TEST(NameItem, LongNameIsCutAtHundredCharacters) {
     InputFile in;
     in.open(dir.write("input.txt", longName + "\n0.5\n"));
     TextField field;
-    readNameItem(in, field);
+    FreeFormScanner(in).readName(field);
     EXPECT_EQ(std::string(field.data(), field.size()), std::string(100, 'n'));
     EXPECT_EQ(in.lineNumber(), 2) << "the next read starts on the following line";
 }
@@ -79,7 +80,7 @@ TEST(NameItem, MissingOrMalformedNameIsAnError) {
         in.open(dir.write("input.txt", c.controlFile));
         TextField field;
         try {
-            readNameItem(in, field);
+            FreeFormScanner(in).readName(field);
             ADD_FAILURE() << "no error for " << c.controlFile;
         } catch (const RunError& e) {
             EXPECT_EQ(std::string(e.what()), dir.path("input.txt") + ": " + c.message);

@@ -1,4 +1,5 @@
 #include "common/triangle_data.hpp"
+#include "common/free_form.hpp"
 #include "common/run_error.hpp"
 #include "temp_file.hpp"
 
@@ -126,6 +127,16 @@ TEST_F(RecordReading, FreeFormFailures) {
         EXPECT_EQ(failureOf([&] { readFreeRecord(in); }), dir.path("data.txt") + ": " + c.message)
             << c.contents;
     }
+}
+
+// A limit read: the first value of a line, the rest of the line skipped.
+bool readFreeNumber(InputFile& in, float& value, const char*) {
+    FreeFormScanner scanner(in);
+    const ScannedValue scanned = scanner.nextValue();
+    if (scanned.status == ScannedValue::Status::endOfFile) return false;
+    value = scanned.value;
+    scanner.skipRestOfLine();
+    return true;
 }
 
 TEST_F(RecordReading, FreeNumberTakesFirstValueAndSkipsRemark) {

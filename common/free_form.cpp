@@ -1,0 +1,173 @@
+#include "common/free_form.hpp"
+
+#include "common/number_fast.hpp"
+#include "common/number_text.hpp"
+#include "common/run_error.hpp"
+
+#include <bit>
+#include <cstring>
+#include <string>
+
+namespace triangle {
+namespace {
+
+// What a byte is to the free form: part of an item, or a separator of some kind.
+enum Separator : std::uint8_t { none, blank, lineEnd, comma, slash };
+struct SeparatorTable {
+    Separator kind[256];
+    constexpr SeparatorTable() : kind{} {
+        kind[static_cast<unsigned char>(' ')] = blank;
+        kind[static_cast<unsigned char>('\t')] = blank;
+        kind[static_cast<unsigned char>('\r')] = blank;
+        kind[static_cast<unsigned char>('\n')] = lineEnd;
+        kind[static_cast<unsigned char>(',')] = comma;
+        kind[static_cast<unsigned char>('/')] = slash;
+    }
+};
+constexpr SeparatorTable separators{};
+
+Separator separatorOf(char c) {
+    return separators.kind[static_cast<unsigned char>(c)];
+}
+
+}  // namespace
+
+ScannedValue FreeFormScanner::nextValue() {
+    for (;;) {
+        const char* p = in_.cursor_;
+        const char* const limit = in_.limit_;
+        for (;;) {
+            // Blanks eight at a time (the block is padded for reading past its end).
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            const std::uint64_t nonBlank = word ^ 0x2020202020202020u;
+            p += nonBlank == 0 ? 8 : std::countr_zero(nonBlank) >> 3;
+            if (p >= limit) {
+                p = limit;
+                break;
+            }
+            const Separator kind = separatorOf(*p);
+            if (kind == none) break;
+            if (kind == lineEnd) ++in_.line_;
+            if (kind == comma) {
+                if (!afterValue_) {
+                    in_.cursor_ = p;
+                    failBadInput(in_.path(), in_.line_,
+                                 "expected a number, found an empty value (a comma with no value before it)");
+                }
+                afterValue_ = false;
+            }
+            if (kind == slash) {
+                in_.cursor_ = p;
+                failBadInput(in_.path(), in_.line_,
+                             "expected a number, found '/' (ending a record early is not supported)");
+            }
+            ++p;
+        }
+        in_.cursor_ = p;
+        if (p == limit) {
+            if (in_.fill() == InputFile::Fill::endOfFile) return {};
+            continue;
+        }
+        ScannedValue result;
+        result.status = ScannedValue::Status::number;
+        // The usual spellings are read in place; the block is padded for that.
+        if (const char* end = fast::parseUsualFreeNumber(p, result.value);
+            end != nullptr && end < limit && separatorOf(*end) != none) {
+            in_.cursor_ = end;
+            afterValue_ = true;
+            return result;
+        }
+        const char* end = p;
+        while (end < limit && separatorOf(*end) == none) ++end;
+        if (end == limit) {
+            // The item may go on in the next block; filling moves the bytes.
+            const auto status = in_.fill();
+            if (status == InputFile::Fill::more) continue;
+            if (status == InputFile::Fill::full)
+                failBadInput(in_.path(), in_.line_,
+                             "expected a number, found an item of more than " + std::to_string(in_.blockSize_) +
+                                 " characters");
+            p = in_.cursor_;
+            end = in_.limit_;
+        }
+        const std::string_view text(p, static_cast<std::size_t>(end - p));
+        in_.cursor_ = end;
+        afterValue_ = true;
+        if (!parseFreeValue(text, result.value)) {
+            result.status = ScannedValue::Status::notANumber;
+            result.text = text;
+        }
+        return result;
+    }
+}
+
+int FreeFormScanner::peek() {
+    if (in_.cursor_ == in_.limit_ && in_.fill() != InputFile::Fill::more) return -1;
+    return static_cast<unsigned char>(*in_.cursor_);
+}
+
+void FreeFormScanner::readName(TextField& field) {
+    field.fill(' ');
+    int c = peek();
+    for (; c == ' ' || c == '\t' || c == '\r' || c == '\n'; c = peek()) {
+        if (c == '\n') ++in_.line_;
+        ++in_.cursor_;
+    }
+    if (c < 0)
+        failBadInput(in_.path(), in_.lastLineNumber() + 1, "expected the data file name, found the end of the file");
+    const std::int64_t line = in_.line_;
+    if (c == ',' || c == '/')
+        failBadInput(in_.path(), line, "expected the data file name, found '" + std::string(1, char(c)) + "'");
+    const int quote = c == '\'' || c == '"' ? c : 0;
+    if (quote != 0) ++in_.cursor_;
+    std::size_t length = 0;
+    for (;; ++in_.cursor_) {
+        c = peek();
+        if (quote != 0) {
+            if (c < 0 || c == '\n')
+                failBadInput(in_.path(), line,
+                             std::string("the quoted data file name has no closing ") + char(quote));
+            // A doubled quote mark stands for one; otherwise the name ends.
+            if (c == quote && (++in_.cursor_, peek() != quote)) break;
+        } else if (c < 0 || separatorOf(static_cast<char>(c)) != none) {
+            break;
+        }
+        if (c == 0)
+            failBadInput(in_.path(), line, "the data file name holds a NUL character, which no file name can hold");
+        if (length < field.size()) field[length] = static_cast<char>(c);
+        ++length;
+    }
+    skipRestOfLine();
+}
+
+void FreeFormScanner::skipRestOfLine() {
+    in_.skipRestOfLine();
+    afterValue_ = false;
+}
+
+TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
+    FreeFormScanner scanner(in);
+    TriangleRecord record;
+    std::int64_t firstLine = 0;
+    for (int k = 0; k < recordValueCount; ++k) {
+        const ScannedValue value = scanner.nextValue();
+        if (value.status == ScannedValue::Status::endOfFile) {
+            const std::int64_t last = in.lastLineNumber();
+            if (k == 0) failBadInput(in.path(), last, "expected a record of 12 values, found the end of the file");
+            failBadInput(in.path(), last,
+                         "the file ends inside a record: found " + std::to_string(k) +
+                             " of 12 values (the record began on line " + std::to_string(firstLine) + ")");
+        }
+        if (k == 0) firstLine = in.lineNumber();
+        if (value.status == ScannedValue::Status::notANumber)
+            failBadInput(in.path(), in.lineNumber(),
+                         "value " + std::to_string(k + 1) + " of 12: expected a number, found " + quoted(value.text));
+        record.values[static_cast<std::size_t>(k)] = value.value;
+    }
+    if (lines != nullptr) *lines = {firstLine, in.lineNumber()};
+    scanner.skipRestOfLine();
+    return record;
+}
+
+}  // namespace triangle

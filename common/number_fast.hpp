@@ -1,0 +1,93 @@
+#pragma once
+
+// The fast paths of number reading and writing, for the record readers and
+// the record writer only. Each takes the usual spelling and leaves anything
+// else to the general routines of number_text.hpp, with which it agrees on
+// every value it accepts.
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace triangle::fast {
+
+// `offset` holds text bytes less '0'. Returns a word whose byte k has its top
+// bit set when byte k of the text is not a digit. A byte below '0' borrows
+// from the bytes after it and one above '9' may carry into them; neither
+// changes the bytes before the first non-digit.
+template <typename Word>
+constexpr Word nonDigitBytes(Word offset) {
+    constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF;
+    return (offset | (offset + ones * 0x76)) & (ones * 0x80);
+}
+
+// The one rounding of the writers' hot path: a non-negative double below
+// 2^51 to the nearest integer, a tie to the even one. Adding and taking away
+// 1.5 * 2^52 does it in the default rounding mode.
+inline double roundToInteger(double scaled) {
+    constexpr double roundingShift = 6755399441055744.0;  // 1.5 * 2^52
+    return (scaled + roundingShift) - roundingShift;
+}
+
+// For each byte: its class in the upper bits (digit, blank, minus, other) and
+// its digit value (0 for non-digits) in the lower four.
+enum : std::uint8_t { digitClass = 0x00, blankClass = 0x10, minusClass = 0x20, otherClass = 0x30 };
+struct ByteClasses {
+    std::uint8_t entry[256];
+    constexpr ByteClasses() : entry{} {
+        for (int c = 0; c < 256; ++c) entry[c] = otherClass;
+        for (int d = 0; d < 10; ++d) entry['0' + d] = static_cast<std::uint8_t>(digitClass | d);
+        entry[' '] = blankClass;
+        entry['-'] = minusClass;
+    }
+};
+inline constexpr ByteClasses byteClasses{};
+
+// Which class triples of columns 1-3 are usual: "  d", " dd", "ddd", " -d",
+// "-dd". Bit (class0 * 16 + class1 * 4 + class2), classes numbered 0..3.
+constexpr std::uint64_t usualLeads = (std::uint64_t{1} << (1 * 16 + 1 * 4 + 0)) |  // "  d"
+                                     (std::uint64_t{1} << (1 * 16 + 0 * 4 + 0)) |  // " dd"
+                                     (std::uint64_t{1} << (0 * 16 + 0 * 4 + 0)) |  // "ddd"
+                                     (std::uint64_t{1} << (1 * 16 + 2 * 4 + 0)) |  // " -d"
+                                     (std::uint64_t{1} << (2 * 16 + 0 * 4 + 0));   // "-dd"
+
+// The form every fixed-width writer produces: "  0.5000", " -0.5000",
+// "-12.3456", "999.9999": the point in column 4, four digits behind it, and
+// ahead of it blanks, an optional minus sign and at least one digit. Returns
+// whether the 8 characters at f have that form; `value` is written in any case
+// and is meaningful only then. Free of branches, since digits and signs vary
+// from field to field.
+inline bool readUsualFixedField(const char* f, float& value) {
+    std::uint32_t fraction;
+    std::memcpy(&fraction, f + 4, 4);
+    fraction -= 0x30303030u;
+    const bool fractionDigits = nonDigitBytes(fraction) == 0;
+    // Little-endian: the first digit is the lowest byte.
+    fraction = (fraction * 10 + (fraction >> 8)) & 0x00FF00FFu;
+    fraction = (fraction * 100 + (fraction >> 16)) & 0xFFFFu;
+
+    const unsigned e0 = byteClasses.entry[static_cast<unsigned char>(f[0])];
+    const unsigned e1 = byteClasses.entry[static_cast<unsigned char>(f[1])];
+    const unsigned e2 = byteClasses.entry[static_cast<unsigned char>(f[2])];
+    const unsigned lead = ((e0 >> 4) << 4) | ((e1 >> 4) << 2) | (e2 >> 4);
+    const bool usual = fractionDigits & (f[3] == '.') & static_cast<bool>((usualLeads >> lead) & 1);
+    const std::uint32_t whole = (e0 & 15) * 100 + (e1 & 15) * 10 + (e2 & 15);
+    // The integer m (below 10^7) times the double nearest 10^-4 is within
+    // 2^-52 of m / 10^4, while m / 10^4 lies at least 2^-34 (relatively) away
+    // from any midpoint between two floats; so rounding the product to float
+    // gives the float nearest m / 10^4, as a division would, only faster.
+    const auto magnitude = static_cast<float>(static_cast<double>(whole * 10000u + fraction) * 1e-4);
+    const std::uint32_t sign = static_cast<std::uint32_t>((e0 | e1) & minusClass) << 26;
+    value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(magnitude) | sign);
+    return usual;
+}
+
+// Reads a number in its usual free-form spelling ("-12.345", ".5", "3",
+// "1.5E-3": at most 7 digits before and 7 after the point, an exponent of at
+// most 3 digits) starting at p, looking at 8 bytes at a time: at least 24
+// bytes from p on must be readable. Returns where the number ends (the caller
+// checks that a separator stands there), or nullptr for anything unusual,
+// which the general reader then takes.
+const char* parseUsualFreeNumber(const char* p, float& value);
+
+}  // namespace triangle::fast
