@@ -35,7 +35,8 @@ TriangleRecord recordOf(const Case& c) {
 }
 
 TEST(Judge, TestsInTheirOrder) {
-    // Limits 0.5 and 2.0, as in the worked example.
+    // One line for each test, each over every later limit too, so that only
+    // the order decides: blank before over a limit, curvature before velocity.
     for (const Case& c : {
              Case{{0, 0, 0}, {0, 0, 0}, 0.9f, 5.0f, 0.5f, 2.0f, Verdict::blank},
              Case{{1, 0, 0}, {0, 0, 0}, 0.9f, 5.0f, 0.5f, 2.0f, Verdict::blank},
