@@ -67,7 +67,7 @@ InputFile::Fill InputFile::fill() {
     std::size_t got = 0;
     if (fromMemory_) {
         got = std::min(blockSize_ - kept, memory_.size());
-        std::memcpy(base + kept, memory_.data(), got);
+        std::copy_n(memory_.data(), got, base + kept);
         memory_.remove_prefix(got);
     } else {
         errno = 0;

@@ -4,6 +4,7 @@
 #include "common/number_text.hpp"
 #include "common/run_error.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -16,10 +17,8 @@ namespace triangle {
 void writeTextField(OutputFile& out, std::string_view prefix, std::string_view field) {
     field = field.substr(0, textFieldWidth);
     char* p = out.reserve(prefix.size() + textFieldWidth + 1);
-    std::memcpy(p, prefix.data(), prefix.size());
-    p += prefix.size();
-    std::memcpy(p, field.data(), field.size());
-    std::memset(p + field.size(), ' ', textFieldWidth - field.size());
+    p = std::copy(prefix.begin(), prefix.end(), p);
+    std::fill(std::copy(field.begin(), field.end(), p), p + textFieldWidth, ' ');
     p += textFieldWidth;
     *p++ = '\n';
     out.commit(p);

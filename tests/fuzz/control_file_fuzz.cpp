@@ -1,7 +1,7 @@
 // Fuzz target: the control-file reads, the data file name and the two limits.
 //
-// The input is input.txt. It is read as the programs read it: readNameItem,
-// then readFreeNumber twice. Properties:
+// The input is input.txt. It is read as the programs read it: the name, then
+// two numbers. Properties:
 //   - the name field is what a plain second reading gives: blanks and blank
 //     lines passed over; a name in apostrophes or quotation marks taken
 //     whole (a doubled quote mark stands for one), refused when its line or
@@ -16,6 +16,7 @@
 
 #include "common/input_file.hpp"
 #include "common/run_error.hpp"
+#include "common/free_form.hpp"
 #include "common/run_preamble.hpp"
 #include "common/triangle_data.hpp"
 #include "tests/fuzz/fuzz_support.hpp"
@@ -99,9 +100,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static triangle::InputFile in;
     in.open(controlPath);
     triangle::TextField field;
+    triangle::FreeFormScanner scanner(in);
     const auto name = modelName(text, at);
     try {
-        triangle::readNameItem(in, field);
+        scanner.readName(field);
     } catch (const triangle::RunError&) {
         fuzz::check(!name.has_value(), "the name '" + name.value_or("") + "' is refused");
         return 0;
@@ -125,7 +127,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         float limit = 0.0f;
         bool got = false;
         try {
-            got = triangle::readFreeNumber(in, limit, what);
+            const triangle::ScannedValue scanned = scanner.nextValue();
+            if (scanned.status == triangle::ScannedValue::Status::notANumber) throw triangle::RunError({}, "");
+            got = scanned.status == triangle::ScannedValue::Status::number;
+            limit = scanned.value;
+            if (got) scanner.skipRestOfLine();
         } catch (const triangle::RunError&) {
             fuzz::check(model == ModelNumber::refused, std::string(what) + " is refused");
             return 0;
