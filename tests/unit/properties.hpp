@@ -1,0 +1,245 @@
+// The property layer, written once: run with fixed seeds and exhaustive
+// sweeps by the unit tests, and on arbitrary bytes by the fuzz target. Each
+// property reads bytes with the product's fast and general paths, at several
+// block sizes, and compares them with a reference built on std::from_chars
+// and std::to_chars.
+#pragma once
+
+#include "common/free_form.hpp"
+#include "common/number_fast.hpp"
+#include "common/number_text.hpp"
+#include "common/run_error.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace properties {
+
+using namespace triangle;
+
+// A broken property; the unit tests replace this with a test failure.
+inline void (*broken)(const std::string& what) = [](const std::string& what) {
+    std::fprintf(stderr, "property broken: %s\n", what.c_str());
+    std::abort();
+};
+
+inline void expect(bool holds, const std::string& what) {
+    if (!holds) broken(what);
+}
+
+inline bool same(float a, float b) {
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b) || (std::isnan(a) && std::isnan(b));
+}
+
+// The reference reader. Fixed fields drop their blanks, may write the
+// exponent as a sign alone and imply the point before their last 4 digits.
+inline std::optional<float> referenceNumber(std::string text, bool fixedField) {
+    if (fixedField) std::erase(text, ' ');
+    if (fixedField && text.empty()) return 0.0f;
+    std::size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+    const bool negative = i == 1 && text[0] == '-';
+    std::string word = text.substr(i);
+    for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    float value = word == "nan" ? NAN : word == "inf" || word == "infinity" ? INFINITY : 0.0f;
+    if (value != 0.0f || std::isnan(value)) return negative ? -value : value;
+    std::string digits;
+    int pointAt = -1;
+    for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'); ++i) {
+        if (text[i] == '.' && pointAt >= 0) return std::nullopt;
+        if (text[i] == '.') pointAt = static_cast<int>(digits.size());
+        else digits += text[i];
+    }
+    if (digits.empty()) return std::nullopt;
+    long exponent = 0;  // saturated: beyond a million the value is 0 or infinite anyway
+    if (i < text.size()) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+        if (c == 'e' || c == 'd') ++i;
+        else if (!fixedField || (c != '+' && c != '-')) return std::nullopt;
+        const bool negativeExponent = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (i == text.size()) return std::nullopt;
+        for (; i < text.size(); ++i) {
+            if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
+            exponent = std::min(exponent * 10 + (text[i] - '0'), 1000000L);
+        }
+        if (negativeExponent) exponent = -exponent;
+    }
+    exponent -= pointAt >= 0 ? static_cast<long>(digits.size()) - pointAt : fixedField ? 4 : 0;
+    const std::string decimal = digits + "e" + std::to_string(exponent);
+    const auto significant = static_cast<long>(digits.size() - std::min(digits.find_first_not_of('0'), digits.size()));
+    if (std::from_chars(decimal.data(), decimal.data() + decimal.size(), value).ec == std::errc::result_out_of_range)
+        value = exponent + significant > 0 ? INFINITY : 0.0f;
+    return negative ? -value : value;
+}
+
+// Lines of `text`, each without its line end (and the '\r' before it).
+inline std::vector<std::string> linesOf(std::string_view text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string line(text.substr(start, end - start));
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Fixed-width lines: every field as the reference reads it, at any block size;
+// the first field that is not a number fails its line.
+inline void fixedLines(std::string_view text, std::size_t blockSize) {
+    InputFile in;
+    in.openMemory(text, "mem", blockSize);
+    for (std::string line : linesOf(text)) {
+        line.resize(96, ' ');
+        const std::int64_t number = in.lineNumber();
+        try {
+            const TriangleRecord record = readFixedRecord(in);
+            for (int k = 0; k < 12; ++k) {
+                const std::string field = line.substr(8 * static_cast<std::size_t>(k), 8);
+                const std::optional<float> expected = referenceNumber(field, true);
+                expect(expected && same(record.values[static_cast<std::size_t>(k)], *expected),
+                       "fixed field '" + field + "' on line " + std::to_string(number));
+            }
+        } catch (const RunError& e) {
+            const std::string message = e.what(), start = "mem: line " + std::to_string(number) + ": field ";
+            expect(message.starts_with(start), message);
+            const int k = std::atoi(message.c_str() + start.size()) - 1;
+            const std::string field = line.substr(8 * static_cast<std::size_t>(std::clamp(k, 0, 11)), 8);
+            expect(!referenceNumber(field, true), "refused '" + field + "': " + message);
+            return;
+        }
+    }
+}
+
+// The free form: values separated by blanks, tabs, CR, line ends and single
+// commas after a value; the outcome (values or the failure) does not depend on
+// where the block boundaries fall, given blocks as long as the longest item.
+inline std::string freeRecords(std::string_view text, std::size_t blockSize, std::vector<float>& values) {
+    InputFile in;
+    in.openMemory(text, "mem", blockSize);
+    try {
+        for (;;) {
+            const TriangleRecord record = readFreeRecord(in);
+            values.insert(values.end(), record.values.begin(), record.values.end());
+        }
+    } catch (const RunError& e) {
+        return e.what();
+    }
+}
+
+inline void freeForm(std::string_view text, std::size_t smallBlock) {
+    std::vector<float> values;
+    const std::string outcome = freeRecords(text, text.size() + 1, values);
+    // The reference: the items of the text, read by referenceNumber; the rest
+    // of the line that holds a twelfth value is skipped.
+    const char* const separators = " \t\r\n,/";
+    for (std::size_t count = 0, i = 0; count < values.size(); ++count) {
+        i = text.find_first_not_of(separators, i);
+        const std::size_t end = std::min(text.find_first_of(separators, i), text.size());
+        const std::string item(text.substr(i, end - i));
+        const std::optional<float> value = referenceNumber(item, false);
+        expect(value && same(*value, values[count]), "free value '" + item + "'");
+        i = (count + 1) % 12 != 0 ? end : std::min(text.find('\n', end), text.size() - 1) + 1;
+    }
+    std::size_t longest = 0;
+    for (std::size_t i = 0, end; i < text.size(); i = end + 1) {
+        end = std::min(text.find_first_of(separators, i), text.size());
+        longest = std::max(longest, end - i);
+    }
+    std::vector<float> again;
+    expect(freeRecords(text, std::max(smallBlock, longest + 1), again) == outcome && again.size() == values.size(),
+           "block size " + std::to_string(smallBlock) + " changes the outcome " + outcome);
+    for (std::size_t k = 0; k < again.size(); ++k) expect(same(again[k], values[k]), "value " + std::to_string(k));
+}
+
+// One number: the fast paths and the general readers agree with the reference.
+inline void numberText(std::string_view text) {
+    for (const bool fixedField : {true, false}) {
+        const std::string field(text.substr(0, fixedField ? 8 : text.size()));
+        float value = 0.0f;
+        const bool ok = fixedField ? parseFixedField(field, value) : parseFreeValue(field, value);
+        const std::optional<float> expected = referenceNumber(field, fixedField);
+        expect(ok == expected.has_value() && (!ok || same(value, *expected)),
+               (fixedField ? "fixed field '" : "free value '") + field + "'");
+    }
+    char padded[96] = {};
+    const std::size_t length = std::min(text.size(), std::size_t{60});
+    std::memcpy(padded, text.data(), length);
+    padded[length] = ' ';
+    float fast = 0.0f;
+    if (const char* end = fast::parseUsualFreeNumber(padded, fast); end == padded + length) {
+        const std::optional<float> expected = referenceNumber(std::string(padded, length), false);
+        expect(expected && same(fast, *expected), "usual free number '" + std::string(padded, length) + "'");
+    }
+    if (text.size() >= 8 && fast::readUsualFixedField(text.data(), fast)) {
+        const std::optional<float> expected = referenceNumber(std::string(text.substr(0, 8)), true);
+        expect(expected && same(fast, *expected), "usual fixed field '" + std::string(text.substr(0, 8)) + "'");
+    }
+}
+
+// The record writer against std::to_chars, and its text read back to itself.
+inline void writtenField(float value) {
+    char field[8];
+    formatRecordField(field, value);
+    char text[64];
+    const char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 4).ptr;
+    const std::string usual(text, static_cast<std::size_t>(end - text));
+    if (std::isfinite(value) && usual.size() <= 8)
+        expect(std::string(8 - usual.size(), ' ') + usual == std::string(field, 8), "writes " + usual);
+    float back = 0.0f;
+    expect(parseFixedField(std::string_view(field, 8), back), "reads back " + std::string(field, 8));
+    char again[8];
+    formatRecordField(again, back);
+    expect(std::memcmp(field, again, 8) == 0, "rewrites " + std::string(field, 8));
+    char report[6];
+    formatFixed(report, value, 6);
+    const bool fits = !std::isinf(value) && (std::isnan(value) || usual.size() <= 6);
+    expect(std::string(report, 6) == (fits ? std::string(field + 2, 6) : "******"), "report " + usual);
+}
+
+// The name read from a control file: the same name, or the same failure, at any block size.
+inline void nameRead(std::string_view text, std::size_t blockSize) {
+    std::string outcome[2];
+    for (const std::size_t size : {blockSize, text.size() + 1}) {
+        InputFile in;
+        in.openMemory(text, "mem", size);
+        TextField field;
+        try {
+            FreeFormScanner(in).readName(field);
+            outcome[size == blockSize] = std::string(field.data(), field.size()) + std::to_string(in.lineNumber());
+        } catch (const RunError& e) {
+            outcome[size == blockSize] = e.what();
+        }
+    }
+    expect(outcome[0] == outcome[1], "name read at block size " + std::to_string(blockSize) + ": " + outcome[0]);
+}
+
+// The fuzz target's entry: the first byte chooses the property ('0' fixed
+// lines, '1' free form, '2' one number, '3' a name, '4' a written float) and
+// the block size.
+inline void check(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return;
+    const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const unsigned selector = static_cast<std::uint8_t>(data[0] - '0');
+    switch (selector % 5) {
+        case 0: return fixedLines(text, 1 + selector / 5 % 24);
+        case 1: return freeForm(text, 1 + selector / 5 % 40);
+        case 2: return numberText(text);
+        case 3: return nameRead(text, 1 + selector / 5 % 8);
+        default:
+            if (text.size() >= 4) writtenField(std::bit_cast<float>(std::uint32_t(data[1] | data[2] << 8 |
+                                                                                  data[3] << 16 | unsigned(data[4]) << 24)));
+    }
+}
+
+}  // namespace properties
