@@ -102,12 +102,17 @@ ScannedValue FreeFormScanner::nextValue() {
     }
 }
 
-int FreeFormScanner::peek() {
-    if (in_.cursor_ == in_.limit_ && in_.fill() != InputFile::Fill::more) return -1;
-    return static_cast<unsigned char>(*in_.cursor_);
+int FreeFormScanner::peek(std::size_t ahead) {
+    while (static_cast<std::size_t>(in_.limit_ - in_.cursor_) <= ahead)
+        if (in_.fill() != InputFile::Fill::more) return -1;
+    return static_cast<unsigned char>(in_.cursor_[ahead]);
 }
 
-void FreeFormScanner::readName(TextField& field) {
+void FreeFormScanner::skipByteOrderMark() {
+    if (peek() == 0xEF && peek(1) == 0xBB && peek(2) == 0xBF) in_.cursor_ += 3;
+}
+
+char FreeFormScanner::readName(TextField& field) {
     field.fill(' ');
     int c = peek();
     for (; c == ' ' || c == '\t' || c == '\r' || c == '\n'; c = peek()) {
@@ -118,7 +123,8 @@ void FreeFormScanner::readName(TextField& field) {
         failBadInput(in_.path(), in_.lastLineNumber() + 1, "expected the data file name, found the end of the file");
     const std::int64_t line = in_.line_;
     if (c == ',' || c == '/')
-        failBadInput(in_.path(), line, "expected the data file name, found '" + std::string(1, char(c)) + "'");
+        failBadInput(in_.path(), line, "expected the data file name, found '" + std::string(1, char(c)) + "'" +
+                                           (c == '/' ? std::string(quoteHint) : ""));
     const int quote = c == '\'' || c == '"' ? c : 0;
     if (quote != 0) ++in_.cursor_;
     std::size_t length = 0;
@@ -131,7 +137,8 @@ void FreeFormScanner::readName(TextField& field) {
             // A doubled quote mark stands for one; otherwise the name ends.
             if (c == quote && (++in_.cursor_, peek() != quote)) break;
         } else if (c < 0 || separatorOf(static_cast<char>(c)) != none) {
-            break;
+            skipRestOfLine();
+            return c == '/' || c == ',' || c == ' ' || c == '\t' ? static_cast<char>(c) : 0;
         }
         if (c == 0)
             failBadInput(in_.path(), line, "the data file name holds a NUL character, which no file name can hold");
@@ -139,6 +146,7 @@ void FreeFormScanner::readName(TextField& field) {
         ++length;
     }
     skipRestOfLine();
+    return 0;
 }
 
 void FreeFormScanner::skipRestOfLine() {

@@ -34,15 +34,22 @@ public:
     // Reads one text item into `field`, blank-filled: a name in apostrophes or
     // quotation marks may hold any character (a doubled quote mark stands for
     // one); an unquoted name ends at a blank, a comma, a slash or the line end.
-    // The rest of the line is skipped. Throws RunError when there is none.
-    void readName(TextField& field);
+    // The rest of the line is skipped. Returns the byte that ended an unquoted
+    // name, or 0. Throws RunError when there is none.
+    char readName(TextField& field);
+
+    // Passes over a UTF-8 byte order mark at the start of the text.
+    void skipByteOrderMark();
+    // A comma and a digit follow: a decimal comma, most likely.
+    bool atDecimalComma() { return peek() == ',' && peek(1) >= '0' && peek(1) <= '9'; }
 
     // Passes over the rest of the line; the next value starts a new item list.
     void skipRestOfLine();
 
 private:
-    // The byte at the cursor, after a refill when needed; -1 at the end of the file.
-    int peek();
+    // The byte `ahead` places after the cursor, after a refill when needed;
+    // -1 beyond the end of the file.
+    int peek(std::size_t ahead = 0);
 
     InputFile& in_;
     bool afterValue_ = false;  // a value came last, so a comma may follow

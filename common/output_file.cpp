@@ -17,6 +17,7 @@ void OutputFile::start(std::FILE* file, std::string path) {
     path_ = std::move(path);
     buffer_ = std::make_unique<char[]>(blockSize);
     used_ = 0;
+    finished_ = false;
 }
 
 void OutputFile::create(std::string path) {
@@ -73,6 +74,7 @@ void OutputFile::close() {
     std::FILE* const file = file_.release();
     errno = 0;
     if (file != stdout && std::fclose(file) != 0) failFile(path_, "cannot write", errno != 0 ? errno : EIO);
+    finished_ = true;
 }
 
 }  // namespace triangle

@@ -41,6 +41,8 @@ public:
     void flush();
     // Flushes and closes; throws RunError when the data cannot be written.
     void close();
+    // Closed, and everything written reached the system.
+    bool finished() const { return finished_; }
 
 private:
     // Closes a file of our own; standard output is only flushed.
@@ -56,6 +58,7 @@ private:
     std::string path_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
+    bool finished_ = false;
 };
 
 }  // namespace triangle

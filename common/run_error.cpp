@@ -50,20 +50,26 @@ void failFile(std::string_view file, std::string_view what, int error, std::int6
     throw RunError(ExitStatus::fileError, std::move(message));
 }
 
-int runProgram(const char* program, void (*body)()) {
+void warn(std::string_view program, std::string_view message) {
+    std::fprintf(stderr, "%.*s: warning: %.*s\n", static_cast<int>(program.size()), program.data(),
+                 static_cast<int>(message.size()), message.data());
+}
+
+int runProgram(std::string_view program, const std::function<void()>& body) {
+    const auto fail = [&](const char* what, const char* message) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%.*s: %s%s\n", static_cast<int>(program.size()), program.data(), what, message);
+    };
     try {
         body();
         return static_cast<int>(ExitStatus::ok);
     } catch (const RunError& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", program, e.what());
+        fail("", e.what());
         return static_cast<int>(e.status());
     } catch (const std::bad_alloc&) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s: out of memory\n", program);
+        fail("out of memory", "");
     } catch (const std::exception& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s: internal error: %s\n", program, e.what());
+        fail("internal error: ", e.what());
     }
     return static_cast<int>(ExitStatus::internal);
 }

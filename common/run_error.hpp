@@ -4,6 +4,7 @@
 // standard error and an exit status in exactly one place, runProgram().
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@ enum class ExitStatus : int {
     badInput = 1,   // the control file or the data file holds something unreadable
     fileError = 2,  // a file cannot be opened, read, created or written
     internal = 3,   // anything else (out of memory, a defect)
+    usage = 64,     // arguments the program does not take; nothing was read or written
 };
 
 class RunError : public std::exception {
@@ -44,8 +46,11 @@ std::string quoted(std::string_view text);
 [[noreturn]] void failBadInput(std::string_view file, std::int64_t line, std::string_view what);
 [[noreturn]] void failFile(std::string_view file, std::string_view what, int error, std::int64_t line = 0);
 
+// One line "program: warning: message" on standard error; the run goes on.
+void warn(std::string_view program, std::string_view message);
+
 // Runs the body of a program; a RunError (or any other exception) becomes one
 // line "program: message" on standard error and the matching exit status.
-int runProgram(const char* program, void (*body)());
+int runProgram(std::string_view program, const std::function<void()>& body);
 
 }  // namespace triangle

@@ -11,12 +11,15 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace triangle {
 
 struct PreambleProfile {
+    std::string_view program;
+    std::string_view help;  // printed by --help
     std::string_view bannerLine2;
     std::string_view bannerLine3;
     std::string_view versionText;  // banner line 6 and the provenance line
@@ -32,12 +35,15 @@ extern const PreambleProfile quorvelProfile;
 extern const PreambleProfile dremmickProfile;
 
 struct RunContext {
+    std::string_view program;
     TextField nameField{};        // the data file name as read, blank-filled
     std::int32_t stemLength = 0;  // characters ahead of the first "." (0 when none)
+    bool nameMayNeedQuotes = false;  // unquoted, it ended at a slash, a blank or a comma
     std::int32_t lineCount = 0;
     std::int32_t headerCount = 0;
     InputFile dataFile;           // opened a third time, at line headerCount + 1
     OutputFile resultFile;        // header copy and provenance lines written
+    std::string resultPath;
     OutputFile console;           // standard output
     float curvatureLimit = 0.0f;  // dremmick only
     float velocityLimit = 0.0f;   // dremmick only
@@ -48,8 +54,14 @@ struct RunContext {
 };
 
 // Runs the preamble; throws RunError when a step fails, after flushing what
-// was already written.
-RunContext RunPreamble(const PreambleProfile& profile);
+// was already written. `arguments`, when given, stand for the lines of
+// input.txt: the data file name (taken as it is, no quotes needed) and, for
+// dremmick, the two limits.
+RunContext RunPreamble(const PreambleProfile& profile, std::span<const std::string_view> arguments = {});
+
+// A whole run: the arguments (none, -h/--help, --version, or the lines of
+// input.txt), the preamble, then `part`. Returns the exit status.
+int runTriangleProgram(const PreambleProfile& profile, int argc, char** argv, void (*part)(RunContext&));
 
 // The first "." of the name ends the stem; no "." means an empty stem.
 std::int32_t stemLengthOf(const TextField& field);

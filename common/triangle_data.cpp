@@ -39,6 +39,21 @@ void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy) {
 
 // ---------------------------------------------------------------- fixed width
 
+namespace {
+
+constexpr const char* freeFormHint = "; the line looks free-form: condition the file with dremmick first";
+
+// A comma or a tab, or a number not right-aligned in its 8 columns (a blank
+// after a non-blank within a field), marks a free-form line.
+bool looksFreeForm(std::string_view line) {
+    if (line.find_first_of(",\t") != std::string_view::npos) return true;
+    for (std::size_t k = 0; k + 1 < line.size(); ++k)
+        if (line[k] != ' ' && line[k + 1] == ' ' && k % fixedFieldWidth != fixedFieldWidth - 1) return true;
+    return false;
+}
+
+}  // namespace
+
 TriangleRecord readFixedRecord(InputFile& in) {
     const std::int64_t line = in.lineNumber();
     std::string_view text;
@@ -68,7 +83,7 @@ TriangleRecord readFixedRecord(InputFile& in) {
             failBadInput(in.path(), line,
                          "field " + std::to_string(k + 1) + " (columns " + std::to_string(first) + "-" +
                              std::to_string(first + fixedFieldWidth - 1) + "): expected a number, found " +
-                             quoted(field));
+                             quoted(field) + (looksFreeForm(text) ? freeFormHint : ""));
         }
     }
     return record;

@@ -38,6 +38,11 @@ constexpr std::size_t fixedLineLength = 96;  // 12 fields of 8 characters
 constexpr std::size_t textFieldWidth = 100;
 using TextField = std::array<char, textFieldWidth>;
 
+// Added to a failure that an unquoted data file name with a directory part or
+// a blank probably caused.
+constexpr std::string_view quoteHint =
+    "; a name with a directory part, a blank or a comma must be quoted in input.txt, as in 'runs/a.txt'";
+
 // Writes `prefix`, then `field` cut or blank-filled to 100 characters, and a line end.
 void writeTextField(OutputFile& out, std::string_view prefix, std::string_view field);
 

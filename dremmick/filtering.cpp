@@ -76,6 +76,7 @@ void runFiltering(triangle::RunContext& context) {
 
     FilterTally tally;
     StepWatch watch;
+    std::int64_t written = 0;
     const std::int32_t dataLines = context.lineCount - context.headerCount;
     std::int64_t expectedLine = context.headerCount + 1;
     for (std::int32_t i = 0; i < dataLines; ++i, ++expectedLine) {
@@ -92,6 +93,7 @@ void runFiltering(triangle::RunContext& context) {
         const Verdict verdict = judge(record, context.curvatureLimit, context.velocityLimit);
         if (verdict == Verdict::keep) {
             triangle::writeFixedRecord(context.resultFile, record);
+            ++written;
         } else {
             count(tally, verdict);
         }
@@ -107,6 +109,8 @@ void runFiltering(triangle::RunContext& context) {
                                                                          tally.highVelocityCount});
     context.resultFile.close();
     context.console.flush();
+    if (dataLines > 0 && written == 0)
+        triangle::warn(context.program, "no line was kept: " + context.resultPath + " holds no records");
 }
 
 }  // namespace dremmick

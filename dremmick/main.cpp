@@ -1,15 +1,11 @@
 // dremmick: conditions a free-form triangle data file. Drops blank lines and
 // lines whose curvature or velocity exceeds its limit, and rewrites the rest
-// in the fixed-width form. Takes no arguments; input.txt in the working
+// in the fixed-width form. Without arguments, input.txt in the working
 // directory names the data file (line 1) and the two limits (lines 2 and 3).
 
-#include "common/run_error.hpp"
 #include "common/run_preamble.hpp"
 #include "dremmick/filtering.hpp"
 
-int main() {
-    return triangle::runProgram("dremmick", [] {
-        triangle::RunContext context = triangle::RunPreamble(triangle::dremmickProfile);
-        dremmick::runFiltering(context);
-    });
+int main(int argc, char** argv) {
+    return triangle::runTriangleProgram(triangle::dremmickProfile, argc, argv, dremmick::runFiltering);
 }
