@@ -1,11 +1,17 @@
 # Front door.
-#   make          build the programs (Release) into build/bin
-#   make test     build and run every test, once plainly and once under
-#                 AddressSanitizer and UndefinedBehaviorSanitizer
-#   make demo     run dremmick then quorvel on the bundled example
+#   make          build the programs and the orientation library (Release)
+#                 into build/; no test program is built
+#   make demo     run dremmick then quorvel on the bundled example, and fit
+#                 and plot the binned report
+#   make plot REPORT=x_binned.txt
+#                 print the fitted slope of a binned report and draw it
+#                 as x_binned.png (the drawing needs gnuplot)
+#   make test     build every test program and run every test, once in the
+#                 Release build and once under AddressSanitizer and
+#                 UndefinedBehaviorSanitizer; ends with one verdict line
 #   make bench    time both programs on generated 2,000,000-line files
 #   make fuzz     run every fuzz target for a bounded time
-#   make install  install programs, library and man pages under PREFIX
+#   make install  install programs, man pages and library under PREFIX
 BUILD      ?= build
 SAN_BUILD  ?= build-san
 JOBS       ?= 2
@@ -13,31 +19,58 @@ PREFIX     ?= /usr/local
 CMAKE      ?= cmake
 CTEST      ?= ctest
 FUZZ_SECONDS ?= 60
+PRODUCT    := quorvel dremmick orientation
+MAKEFLAGS  += --no-print-directory
 
-.PHONY: all build test test-release test-sanitize demo plot bench bench-large fuzz install clean
+.PHONY: all build build-all test test-release test-sanitize demo plot bench bench-large fuzz install clean
 
 all: build
 
+# The build type is left to CMakeLists.txt (Release unless the build
+# directory says otherwise), so reconfiguring a sanitizer build keeps it.
 build:
-	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
-	$(CMAKE) --build $(BUILD) -j $(JOBS)
+	$(CMAKE) -S . -B $(BUILD)
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target $(PRODUCT)
 
-test-release: build
-	$(CTEST) --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
+# run_ctest DIR, EXTRA: runs ctest in DIR with its whole output in
+# DIR/ctest.log and prints ctest's summary (and the failed tests' names).
+define run_ctest
+	@echo "== ctest in $(1) (full output: $(1)/ctest.log)"
+	@$(CTEST) --test-dir $(1) --output-on-failure --no-tests=error -j $(JOBS) $(2) > $(1)/ctest.log 2>&1; \
+	status=$$?; \
+	summary=$$(sed -n '/tests passed, /,$$p' $(1)/ctest.log | grep -v '^$$'); \
+	if [ -n "$$summary" ]; then echo "$$summary"; else tail -n 20 $(1)/ctest.log; fi; \
+	exit $$status
+endef
+
+test-release:
+	$(CMAKE) -S . -B $(BUILD)
+	$(CMAKE) --build $(BUILD) -j $(JOBS)
+	$(call run_ctest,$(BUILD))
 
 # The slow exhaustive tests run once, in the Release build.
 test-sanitize:
 	$(CMAKE) -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIANGLE_SANITIZE=ON
 	$(CMAKE) --build $(SAN_BUILD) -j $(JOBS)
-	$(CTEST) --test-dir $(SAN_BUILD) --output-on-failure --no-tests=error -j $(JOBS) -LE slow
+	$(call run_ctest,$(SAN_BUILD),-LE slow)
 
-test: test-release test-sanitize
+# One verdict line at the end, and a non-zero status on any failure.
+count = $$(sed -n 's/.* tests failed out of \([0-9]*\)$$/\1/p' $(1)/ctest.log)
+test:
+	@started=$$(date +%s); \
+	verdict() { echo "make test: $$* ($$(( $$(date +%s) - started )) s)"; }; \
+	if ! $(MAKE) --no-print-directory test-release; then \
+	    verdict "FAILED in the Release build (build errors above, or the tests in $(BUILD)/ctest.log)"; exit 1; fi; \
+	if ! $(MAKE) --no-print-directory test-sanitize; then \
+	    verdict "FAILED in the sanitizer build (build errors above, or the tests in $(SAN_BUILD)/ctest.log)"; exit 1; fi; \
+	verdict "all tests passed: $(call count,$(BUILD)) in the Release build, $(call count,$(SAN_BUILD)) under ASan/UBSan"
 
 demo: build
 	sh examples/demo.sh $(BUILD)
 
 plot:
-	sh examples/plot.sh $(REPORT)
+	@[ -n "$(REPORT)" ] || { echo "usage: make plot REPORT=path/to/x_binned.txt" >&2; exit 2; }
+	sh examples/plot.sh $(PLOT_OPTIONS) "$(REPORT)"
 
 bench: build
 	sh bench/run.sh $(BUILD) 2000000

@@ -31,6 +31,7 @@ HEADER = [
     "# columns: phi1 Phi phi2 (grain 1), phi1 Phi phi2 (grain 2), nx ny nz,"
     " area, curvature, velocity",
     "# angles in radians, lengths in microns; curvature and velocity signed",
+    "# units: curvature 1/um velocity um/step",
 ]
 
 

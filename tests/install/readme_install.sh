@@ -1,0 +1,28 @@
+#!/bin/sh
+# Runs the blocks of README.md marked "tested" as they stand, in the source
+# tree with a scratch HOME (so make install lands in WORK_DIR/home/.local),
+# then runs the installed programs from PATH.
+#   sh readme_install.sh SOURCE_DIR BUILD_DIR WORK_DIR [CONSUMER_FLAGS]
+set -e
+src=$1 work=$3
+rm -rf "$work"
+mkdir -p "$work/home"
+export HOME="$work/home" BUILD="$2"     # the Makefile takes BUILD from the environment
+export CXXFLAGS="${4-}" LDFLAGS="${4-}" # CMake starts the consumer's flags from these
+unset MAKEFLAGS MFLAGS MAKELEVEL
+blocks=$(awk '/^<!-- tested/ { marked = 1; next }
+              marked && /^```sh$/ { inside = 1; next }
+              inside && /^```$/ { inside = marked = 0; next }
+              inside' "$src/README.md")
+[ -n "$blocks" ] || { echo "no tested block in README.md" >&2; exit 1; }
+cd "$src"
+eval "$blocks"
+
+test "$(command -v quorvel)" = "$HOME/.local/bin/quorvel"
+test -f "${MANPATH%%:*}/man1/dremmick.1"
+mkdir "$HOME/run" && cd "$HOME/run"
+printf '# installed run\n1 2 3 4 5 6 7 8 9 -1 -0.0045 2.5\n' > raw.txt
+printf 'raw.txt\n0.5\n3.0\n' > input.txt
+dremmick > /dev/null
+printf 'raw_cnd.txt\n' > input.txt
+quorvel | grep -x '0.0060  0.0045  2.5000        1    0.0000'
