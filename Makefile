@@ -1,11 +1,13 @@
 # Front door.
 #   make          build the programs (Release) into build/bin
 #   make test     build and run every test, once plainly and once under
-#                 AddressSanitizer and UndefinedBehaviorSanitizer
+#                 AddressSanitizer and UndefinedBehaviorSanitizer; installs the
+#                 Python module's Debian packages first when they are missing
 #   make demo     run dremmick then quorvel on the bundled example
 #   make bench    time both programs on generated 2,000,000-line files
 #   make fuzz     run every fuzz target for a bounded time
-#   make install  install programs, library and man pages under PREFIX
+#   make install  install programs, library, man pages and the Python module
+#                 under PREFIX
 BUILD      ?= build
 SAN_BUILD  ?= build-san
 JOBS       ?= 2
@@ -14,7 +16,7 @@ CMAKE      ?= cmake
 CTEST      ?= ctest
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build test test-release test-sanitize demo plot bench bench-large fuzz install clean
+.PHONY: all build python-packages test test-release test-sanitize demo plot bench bench-large fuzz install clean
 
 all: build
 
@@ -22,7 +24,13 @@ build:
 	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	$(CMAKE) --build $(BUILD) -j $(JOBS)
 
-test-release: build
+# The system Python's development files, numpy, pytest and pybind11: installed
+# when missing and permitted, otherwise one line says what to install and the
+# run fails.
+python-packages:
+	sh python/ensure_packages.sh
+
+test-release: python-packages build
 	$(CTEST) --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
 # The slow exhaustive tests run once, in the Release build.
