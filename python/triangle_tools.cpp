@@ -15,9 +15,11 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl/filesystem.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -129,7 +131,7 @@ py::tuple readFile(const std::string& path, bool fixed) {
     return py::make_tuple(values, lines);
 }
 
-void writeFixed(const std::string& path, const FloatArray& values, const py::iterable& header) {
+void writeFixed(const std::filesystem::path& path, const FloatArray& values, const py::iterable& header) {
     if (py::isinstance<py::str>(header)) throw py::type_error("header must be a sequence of lines, not one str");
     const py::ssize_t rows = recordRows(values);
     std::vector<std::string> lines;
@@ -145,7 +147,7 @@ void writeFixed(const std::string& path, const FloatArray& values, const py::ite
     const float* data = values.data();
     py::gil_scoped_release unlocked;
     triangle::OutputFile out;
-    out.create(path);
+    out.create(path.string());
     for (const std::string& line : lines) out.writeLine(line);
     for (py::ssize_t row = 0; row < rows; ++row) triangle::writeFixedRecord(out, recordAt(data, row));
     out.close();
@@ -345,7 +347,7 @@ dremmick stores it.)";
     });
 
     m.def(
-        "read_fixed", [](const std::string& path) { return readFile(path, true); }, py::arg("path"),
+        "read_fixed", [](const std::filesystem::path& path) { return readFile(path.string(), true); }, py::arg("path"),
         R"(Reads a fixed-width triangle data file as quorvel does.
 
 Returns (values, header): values a float32 array of shape (N, 12), one row per
@@ -353,7 +355,7 @@ data line (12 fields of 8 characters, 4 decimals implied when a field holds no
 point); header the list of header lines (the leading lines that hold a '#'
 within their first 100 characters), each cut to 100 characters.)");
     m.def(
-        "read_free", [](const std::string& path) { return readFile(path, false); }, py::arg("path"),
+        "read_free", [](const std::filesystem::path& path) { return readFile(path.string(), false); }, py::arg("path"),
         R"(Reads a free-form triangle data file as dremmick does.
 
 Returns (values, header) like read_fixed. Values are separated by blanks, tabs,

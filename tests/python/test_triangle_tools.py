@@ -32,15 +32,15 @@ def report_field(x):
 def test_read_condition_write_and_bin_as_the_programs_do(tmp_path):
     v = raw_records(3000)
     np.savetxt(tmp_path / "raw.txt", v, fmt="%.9g", delimiter=", ", header="raw faces", comments="  faces # ")
-    values, header = tt.read_free(str(tmp_path / "raw.txt"))
+    values, header = tt.read_free(tmp_path / "raw.txt")
     assert header == ["  faces # raw faces"] and np.array_equal(values, v)
     summary = run(tmp_path, "dremmick", "raw.txt", "0.7", "1.5")
     kept, counts = tt.condition(values, 0.7, 1.5)
-    written, cnd_header = tt.read_fixed(str(tmp_path / "raw_cnd.txt"))
+    written, cnd_header = tt.read_fixed(tmp_path / "raw_cnd.txt")
     assert np.array_equal(kept.view(np.uint32), written.view(np.uint32)) and len(cnd_header) == 5
     assert list(counts) == [int(line.split()[-1]) for line in summary[-4:-1]]
-    tt.write_fixed(str(tmp_path / "again.txt"), kept, cnd_header)
-    assert tt.read_fixed(str(tmp_path / "again.txt"))[1] == cnd_header
+    tt.write_fixed(tmp_path / "again.txt", kept, cnd_header)
+    assert tt.read_fixed(tmp_path / "again.txt")[1] == cnd_header
     report = run(tmp_path, "quorvel", "again.txt")[-200:]
     edge, curvature, velocity, count, deviation = tt.bin_curvature(kept)
     assert np.isnan(curvature).any() and count[199] > 0
