@@ -4,7 +4,8 @@
 #                 AddressSanitizer and UndefinedBehaviorSanitizer; installs the
 #                 Python module's Debian packages first when they are missing
 #   make demo     run dremmick then quorvel on the bundled example
-#   make bench    time both programs on generated 2,000,000-line files
+#   make bench    time both programs (and the Python module's read_fixed) on
+#                 generated 2,000,000-line files
 #   make fuzz     run every fuzz target for a bounded time
 #   make install  install programs, library, man pages and the Python module
 #                 under PREFIX
