@@ -33,14 +33,10 @@ using FloatArray = py::array_t<float, py::array::c_style | py::array::forcecast>
 using Shape = std::vector<py::ssize_t>;
 
 constexpr py::ssize_t recordWidth = triangle::recordValueCount;
-// Only the first 100 characters of a line decide whether it is a header line,
-// and only they are kept.
-constexpr std::size_t headerWidth = 100;
 
 std::string shapeText(const Shape& shape) {
     std::string text = "(";
-    for (std::size_t k = 0; k < shape.size(); ++k)
-        text += (k > 0 ? ", " : "") + std::to_string(shape[k]);
+    for (std::size_t k = 0; k < shape.size(); ++k) text += (k > 0 ? ", " : "") + std::to_string(shape[k]);
     return text + (shape.size() == 1 ? ",)" : ")");
 }
 
@@ -52,7 +48,8 @@ Shape shapeOf(const py::array& a) {
 Shape leadingShape(const py::array& a, const char* name, const Shape& tail, const char* expected) {
     const Shape shape = shapeOf(a);
     if (shape.size() < tail.size() || !std::equal(tail.begin(), tail.end(), shape.end() - tail.size()))
-        throw py::value_error(std::string(name) + " must have shape " + expected + ", got " + shapeText(shape));
+        throw py::value_error(std::string(name) + " must have shape " + expected + ", got " +
+                              shapeText(shape));
     return Shape(shape.begin(), shape.end() - tail.size());
 }
 
@@ -108,12 +105,12 @@ py::tuple readFile(const std::string& path, bool fixed) {
         lineCount = in.countRemainingLines();
         in.open(path);
         std::string_view head;
-        while (static_cast<std::int64_t>(header.size()) < lineCount && in.readLine(head, headerWidth) &&
-               head.find('#') != std::string_view::npos)
+        while (static_cast<std::int64_t>(header.size()) < lineCount &&
+               in.readLine(head, triangle::textFieldWidth) && triangle::isHeaderLine(head))
             header.emplace_back(head);
         // The first data line went to the header test; start again behind the header.
         in.open(path);
-        for (std::size_t j = 0; j < header.size(); ++j) in.readLine(head, headerWidth);
+        triangle::readHeaderBlock(in, static_cast<std::int32_t>(header.size()), nullptr);
     }
     const py::ssize_t rows = lineCount - static_cast<std::int64_t>(header.size());
     FloatArray values(Shape{rows, recordWidth});
@@ -132,7 +129,8 @@ py::tuple readFile(const std::string& path, bool fixed) {
 }
 
 void writeFixed(const std::filesystem::path& path, const FloatArray& values, const py::iterable& header) {
-    if (py::isinstance<py::str>(header)) throw py::type_error("header must be a sequence of lines, not one str");
+    if (py::isinstance<py::str>(header))
+        throw py::type_error("header must be a sequence of lines, not one str");
     const py::ssize_t rows = recordRows(values);
     std::vector<std::string> lines;
     for (const py::handle line : header) {
@@ -141,8 +139,9 @@ void writeFixed(const std::filesystem::path& path, const FloatArray& values, con
         const std::string where = "header line " + std::to_string(lines.size());
         if (text.find_first_of("\r\n") != std::string::npos)
             throw py::value_error(where + " holds a line end");
-        if (std::string_view(text).substr(0, headerWidth).find('#') == std::string_view::npos)
-            throw py::value_error(where + " holds no '#' within its first 100 characters, so it would be read as data");
+        if (!triangle::isHeaderLine(text))
+            throw py::value_error(
+                where + " holds no '#' within its first 100 characters, so it would be read as data");
     }
     const float* data = values.data();
     py::gil_scoped_release unlocked;
@@ -180,22 +179,24 @@ py::tuple condition(const FloatArray& values, float curvatureLimit, float veloci
             char field[triangle::fixedFieldWidth];
             triangle::formatRecordField(field, value);
             if (!triangle::parseFixedField(std::string_view(field, sizeof field), *out++))
-                throw std::logic_error("a written field does not read back: " + std::string(field, sizeof field));
+                throw std::logic_error("a written field does not read back: " +
+                                       std::string(field, sizeof field));
         }
     }
-    return py::make_tuple(kept,
-                          py::make_tuple(tally.highCurvatureCount, tally.highVelocityCount, tally.blankCount));
+    return py::make_tuple(
+        kept, py::make_tuple(tally.highCurvatureCount, tally.highVelocityCount, tally.blankCount));
 }
 
 py::tuple binCurvature(const FloatArray& values) {
     const py::ssize_t rows = recordRows(values);
     const float* data = values.data();
     quorvel::BinTable table = quorvel::makeBinTable();
+    // quorvel bins by the absolute curvature (column 10) and velocity (column 11).
+    auto absolute = [&](py::ssize_t row, int column) { return std::fabs(data[row * recordWidth + column]); };
     for (py::ssize_t row = 0; row < rows; ++row)
-        quorvel::addToBin(table, std::fabs(data[row * recordWidth + 10]), std::fabs(data[row * recordWidth + 11]));
+        quorvel::addToBin(table, absolute(row, 10), absolute(row, 11));
     for (py::ssize_t row = 0; row < rows; ++row)
-        quorvel::addDeviation(table, std::fabs(data[row * recordWidth + 10]),
-                              std::fabs(data[row * recordWidth + 11]));
+        quorvel::addDeviation(table, absolute(row, 10), absolute(row, 11));
     FloatArray edge(quorvel::binCount), curvature(quorvel::binCount), velocity(quorvel::binCount),
         count(quorvel::binCount), deviation(quorvel::binCount);
     for (std::size_t n = 0; n < table.size(); ++n) {
@@ -297,8 +298,9 @@ FloatArray symmetryOperators(std::int32_t code) {
     std::int32_t count = -1;
     orientation::get_symop(code, ops, count);
     if (count < 0)
-        throw py::value_error("unknown symmetry code " + std::to_string(code) +
-                              "; the codes are 1 tetragonal, 2 hexagonal, 3 cubic, 4 trigonal, 5 orthorhombic");
+        throw py::value_error(
+            "unknown symmetry code " + std::to_string(code) +
+            "; the codes are 1 tetragonal, 2 hexagonal, 3 cubic, 4 trigonal, 5 orthorhombic");
     FloatArray g(Shape{count, 3, 3});
     for (std::int32_t k = 0; k < count; ++k) {
         orientation::Matrix3 m;
@@ -347,7 +349,8 @@ dremmick stores it.)";
     });
 
     m.def(
-        "read_fixed", [](const std::filesystem::path& path) { return readFile(path.string(), true); }, py::arg("path"),
+        "read_fixed", [](const std::filesystem::path& path) { return readFile(path.string(), true); },
+        py::arg("path"),
         R"(Reads a fixed-width triangle data file as quorvel does.
 
 Returns (values, header): values a float32 array of shape (N, 12), one row per
@@ -355,7 +358,8 @@ data line (12 fields of 8 characters, 4 decimals implied when a field holds no
 point); header the list of header lines (the leading lines that hold a '#'
 within their first 100 characters), each cut to 100 characters.)");
     m.def(
-        "read_free", [](const std::filesystem::path& path) { return readFile(path.string(), false); }, py::arg("path"),
+        "read_free", [](const std::filesystem::path& path) { return readFile(path.string(), false); },
+        py::arg("path"),
         R"(Reads a free-form triangle data file as dremmick does.
 
 Returns (values, header) like read_fixed. Values are separated by blanks, tabs,
