@@ -368,15 +368,16 @@ one per line.)");
     m.def("write_fixed", &writeFixed, py::arg("path"), py::arg("values"), py::arg("header") = py::tuple(),
           R"(Writes values, shape (N, 12), as a fixed-width file, as dremmick writes its
 conditioned file: the header lines first (each must hold a '#' within its first
-100 characters), then one line of 12 fields of 8 characters per row. quorvel
-and read_fixed read it back to the same 4-decimal values.)");
+100 characters), then one line of 12 fields of 8 characters per row, each
+value with 4 decimals (fewer from 1000 up, so that it fits). quorvel and
+read_fixed read back the values as written.)");
     m.def("condition", &condition, py::arg("values"), py::arg("curvature_limit"), py::arg("velocity_limit"),
           R"(Conditions records, shape (N, 12), as dremmick does.
 
 Returns (kept, counts): kept the rows that read_fixed gives for the file
 dremmick would write (a row is dropped when columns 0-2 or 3-5 are all zero,
 or when the absolute curvature or velocity exceeds its limit; columns 9-11 are
-made non-negative and every value is rounded to 4 decimals as written);
+made non-negative and every value is rounded as written, to 4 decimals);
 counts = (high_val, high_vel, blank), the drop counts in dremmick's order.)");
     m.def("bin_curvature", &binCurvature, py::arg("values"),
           R"(Bins records, shape (N, 12), by absolute curvature as quorvel does.
