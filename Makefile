@@ -1,6 +1,7 @@
 # Front door.
 #   make          build the programs and the orientation library (Release)
-#                 into build/; no test program is built
+#                 into build/; no test program is built (the Python module
+#                 too, when the system Python, numpy and pybind11 are there)
 #   make demo     run dremmick then quorvel on the bundled example, and fit
 #                 and plot the binned report
 #   make plot REPORT=x_binned.txt
@@ -8,10 +9,13 @@
 #                 as x_binned.png (the drawing needs gnuplot)
 #   make test     build every test program and run every test, once in the
 #                 Release build and once under AddressSanitizer and
-#                 UndefinedBehaviorSanitizer; ends with one verdict line
-#   make bench    time both programs on generated 2,000,000-line files
-#   make fuzz     run every fuzz target for a bounded time
-#   make install  install programs, man pages and library under PREFIX
+#                 UndefinedBehaviorSanitizer; installs the Python module's
+#                 Debian packages first when missing; ends with one verdict
+#   make bench    time both programs (and the Python module's read_fixed) on
+#                 generated 2,000,000-line files
+#   make fuzz     run the fuzz target for a bounded time
+#   make install  install programs, man pages, library and Python module
+#                 under PREFIX
 BUILD      ?= build
 SAN_BUILD  ?= build-san
 JOBS       ?= 2
@@ -19,10 +23,10 @@ PREFIX     ?= /usr/local
 CMAKE      ?= cmake
 CTEST      ?= ctest
 FUZZ_SECONDS ?= 60
-PRODUCT    := quorvel dremmick orientation
+PRODUCT    := product
 MAKEFLAGS  += --no-print-directory
 
-.PHONY: all build build-all test test-release test-sanitize demo plot bench bench-large fuzz install clean
+.PHONY: all build python-packages test test-release test-sanitize demo plot bench bench-large fuzz install clean
 
 all: build
 
@@ -43,7 +47,13 @@ define run_ctest
 	exit $$status
 endef
 
-test-release:
+# The system Python's development files, numpy, pytest and pybind11: installed
+# when missing and permitted, otherwise one line says what to install and the
+# run fails.
+python-packages:
+	sh python/ensure_packages.sh
+
+test-release: python-packages
 	$(CMAKE) -S . -B $(BUILD)
 	$(CMAKE) --build $(BUILD) -j $(JOBS)
 	$(call run_ctest,$(BUILD))

@@ -13,9 +13,15 @@
 #    dremmick on the raw file (limits 0.5 and 1.5), 5 runs each, alternating
 #    with wc -l on the same file, and prints median wall time, MB/s, the ratio
 #    to wc -l and the peak resident memory beside the targets.
+#    Beside quorvel, the Python module's read_fixed on the same file (when
+#    the module is built), timed inside its process around the call alone.
+#    quorvel makes three passes over its file (line count, pass 1, pass 2), so
+#    one pass takes about (quorvel - wc -l) / 2; the mark for read_fixed, which
+#    counts the lines and then reads them once, is twice that.
 # 3. Checks exactness: quorvel's binned report is the same in every run and
 #    accounts for all N records; dremmick's summary matches the counts the
-#    generator computed; quorvel reads dremmick's conditioned file to the end.
+#    generator computed; quorvel reads dremmick's conditioned file to the end;
+#    the module's bin_curvature and condition give what the programs give.
 #
 # Exit status: 0 when every run and every check succeeded (a missed timing
 # target is reported, not fatal), 1 otherwise.
@@ -27,6 +33,8 @@ VEL_LIMIT=1.5
 TARGET_QUORVEL=10
 TARGET_DREMMICK=22
 TARGET_RSS_MIB=8
+TARGET_READ=2    # read_fixed within twice one quorvel pass
+PYTHON=/usr/bin/python3
 
 if [ $# -ne 2 ]; then
     echo "usage: sh bench/run.sh BUILD_DIR N" >&2
@@ -46,6 +54,15 @@ bin=$build/bin
 data=$build/bench-data
 work=$build/bench-run
 mkdir -p "$data" "$work" || exit 1
+
+# The Python module, when it is built.
+module=""
+if ls "$build"/python/triangle_tools*.so > /dev/null 2>&1 && [ -x "$PYTHON" ]; then
+    module=$here/module_check.py
+fi
+pymodule() {  # pymodule ARGS...: bench/module_check.py with the module built here
+    PYTHONPATH=$build/python "$PYTHON" "$module" "$@"
+}
 
 cxx=${CXX:-g++}
 command -v "$cxx" > /dev/null 2>&1 || cxx=c++
@@ -167,11 +184,28 @@ while [ $i -le $RUNS ]; do
     timed "$dir" quorvel "$bin/quorvel"
     cksum < "$dir/bench_fixed_binned.txt" >> "$dir/report.cksum"
     cksum < "$dir/quorvel.out" >> "$dir/stdout.cksum"
+    if [ -n "$module" ]; then
+        (cd "$dir" && pymodule time bench_fixed.txt >> read_fixed.times) || die "read_fixed failed"
+    fi
     i=$((i + 1))
 done
 echo
 echo "quorvel on $n fixed-width records ($(wc -c < "$fixed") bytes), $RUNS runs alternating with wc -l:"
 table quorvel "$fixed" "$TARGET_QUORVEL"
+if [ -n "$module" ]; then
+    q_median=$(stats "$dir/quorvel.times" | cut -d ' ' -f 1)
+    w_median=$(stats "$dir/wc.times" | cut -d ' ' -f 1)
+    r_median=$(sort -n "$dir/read_fixed.times" | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }')
+    awk -v q="$q_median" -v w="$w_median" -v r="$r_median" -v target="$TARGET_READ" 'BEGIN {
+        pass = (q - w) / 2
+        printf "  Python read_fixed, same runs: median %.3fs (the call alone); one quorvel pass (%.3fs - %.3fs) / 2 = %.3fs\n", r, q, w, pass
+        printf "  read_fixed / one pass %.2f, target <= %s: %s\n", r / pass, target, r / pass <= target ? "met" : "MISSED" }'
+    pymodule bins "$fixed" "$dir/bench_fixed_binned.txt" > "$dir/bins.check"
+    status=$?
+    check $status "$(cat "$dir/bins.check")"
+else
+    echo "  Python read_fixed: not timed, the module is not built (make test installs its packages)"
+fi
 q_rss=$(stats "$dir/quorvel.times" | cut -d ' ' -f 4)
 [ "$(sort -u "$dir/report.cksum" | wc -l)" -eq 1 ] && [ "$(sort -u "$dir/stdout.cksum" | wc -l)" -eq 1 ]
 check $? "binned report and standard output identical in all $RUNS runs"
@@ -210,6 +244,13 @@ records=$(grep -c -v '#' "$dir/bench_raw_cnd.txt")
 bad=$(grep -v '#' "$dir/bench_raw_cnd.txt" | awk 'length($0) != 96' | wc -l)
 [ "$records" = "$final" ] && [ "$bad" -eq 0 ]
 check $? "conditioned file holds $records records of 96 characters (expected $final)"
+
+if [ -n "$module" ]; then
+    pymodule condition "$raw" "$dir/bench_raw_cnd.txt" "$CURV_LIMIT" "$VEL_LIMIT" "$dir/dremmick.out" \
+        > "$dir/condition.check"
+    status=$?
+    check $status "$(cat "$dir/condition.check")"
+fi
 
 # Chain: quorvel must read dremmick's conditioned file to the end.
 echo "bench_raw_cnd.txt" > "$dir/input.txt"

@@ -26,23 +26,40 @@ int binNumber(float absoluteCurvature) {
     return static_cast<int>(x) + 1;
 }
 
+void addToBin(BinTable& table, float absoluteCurvature, float absoluteVelocity) {
+    CurvatureBin& bin = table[static_cast<std::size_t>(binNumber(absoluteCurvature) - 1)];
+    bin.curvatureSum += absoluteCurvature;
+    bin.velocitySum += absoluteVelocity;
+    bin.count += 1.0f;
+}
+
+void addDeviation(BinTable& table, float absoluteCurvature, float absoluteVelocity) {
+    CurvatureBin& bin = table[static_cast<std::size_t>(binNumber(absoluteCurvature) - 1)];
+    const float meanVelocity = bin.velocitySum / bin.count;
+    const float d = meanVelocity - absoluteVelocity;
+    bin.squaredDeviationSum += d * d;
+}
+
+BinStatistics statisticsOf(const CurvatureBin& bin) {
+    return {bin.curvatureSum / bin.count, bin.velocitySum / bin.count,
+            std::sqrt(bin.squaredDeviationSum / bin.count)};
+}
+
 void formatReportLine(const CurvatureBin& bin, char* out) {
     using triangle::formatFixed;
-    const float meanCurvature = bin.curvatureSum / bin.count;
-    const float meanVelocity = bin.velocitySum / bin.count;
-    const float deviation = std::sqrt(bin.squaredDeviationSum / bin.count);
+    const BinStatistics statistics = statisticsOf(bin);
     char* p = formatFixed(out, bin.upperEdge, 6);
     *p++ = ' ';
     *p++ = ' ';
-    p = formatFixed(p, meanCurvature, 6);
+    p = formatFixed(p, statistics.meanCurvature, 6);
     *p++ = ' ';
     *p++ = ' ';
-    p = formatFixed(p, meanVelocity, 6);
+    p = formatFixed(p, statistics.meanVelocity, 6);
     *p++ = ' ';
     *p++ = ' ';
     p = triangle::formatInteger(p, static_cast<std::int64_t>(bin.count), 7);
     for (int k = 0; k < 4; ++k) *p++ = ' ';
-    formatFixed(p, deviation, 6);
+    formatFixed(p, statistics.deviation, 6);
 }
 
 namespace {
@@ -67,10 +84,7 @@ void runBinning(triangle::RunContext& context) {
     // Pass 1: sums and counts.
     for (std::int32_t i = 0; i < dataLines; ++i) {
         const TriangleRecord record = readDataLine(context.dataFile);
-        CurvatureBin& bin = table[static_cast<std::size_t>(binNumber(record.curvature()) - 1)];
-        bin.curvatureSum += record.curvature();
-        bin.velocitySum += record.velocity();
-        bin.count += 1.0f;
+        addToBin(table, record.curvature(), record.velocity());
     }
     context.dataFile.close();
 
@@ -80,10 +94,7 @@ void runBinning(triangle::RunContext& context) {
     triangle::readHeaderBlock(data, context.headerCount, nullptr);
     for (std::int32_t i = 0; i < dataLines; ++i) {
         const TriangleRecord record = readDataLine(data);
-        CurvatureBin& bin = table[static_cast<std::size_t>(binNumber(record.curvature()) - 1)];
-        const float meanVelocity = bin.velocitySum / bin.count;
-        const float d = meanVelocity - record.velocity();
-        bin.squaredDeviationSum += d * d;
+        addDeviation(table, record.curvature(), record.velocity());
     }
     data.close();
 

@@ -30,6 +30,23 @@ BinTable makeBinTable();
 // NaN curvature goes to the last bin.
 int binNumber(float absoluteCurvature);
 
+// Pass 1 for one line (absolute values already taken): its curvature and
+// velocity are added to its bin, and 1 to the bin's count.
+void addToBin(BinTable& table, float absoluteCurvature, float absoluteVelocity);
+
+// Pass 2 for one line: the squared difference of its velocity from its bin's
+// mean velocity is added to the bin.
+void addDeviation(BinTable& table, float absoluteCurvature, float absoluteVelocity);
+
+// What the report shows of a bin, in single precision: the means and the
+// population standard deviation of the velocity. An empty bin gives NaN.
+struct BinStatistics {
+    float meanCurvature;
+    float meanVelocity;
+    float deviation;
+};
+BinStatistics statisticsOf(const CurvatureBin& bin);
+
 constexpr std::string_view columnHeader = "bin     curv    vel      number    std_dev";
 constexpr std::size_t reportLineLength = 41;
 
