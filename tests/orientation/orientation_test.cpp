@@ -1,0 +1,231 @@
+// The orientation library: exact bit patterns where single precision decides
+// (special angles, the symmetry sets), then properties over random inputs
+// (proper rotations, the Bunge convention, round trips, group closure).
+#include "orientation/orientation.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string_view>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace orientation {
+namespace {
+
+using Bits3 = std::array<std::uint32_t, 3>;
+constexpr float pi = 3.1415927f;  // 0x40490FDB
+constexpr Matrix3 identity{1, 0, 0, 0, 1, 0, 0, 0, 1};
+
+template <std::size_t N>
+std::array<std::uint32_t, N> bitsOf(const std::array<float, N>& values) {
+    std::array<std::uint32_t, N> out{};
+    for (std::size_t k = 0; k < N; ++k) out[k] = std::bit_cast<std::uint32_t>(values[k]);
+    return out;
+}
+
+// Every test starts with const1 as dremmick sets it and puts it back after.
+class Orientation : public ::testing::Test {
+protected:
+    void SetUp() override { saved_ = std::exchange(const1, Const1{pi, 0.0f}); }
+    void TearDown() override { const1 = saved_; }
+    float uniform(float low, float high) { return std::uniform_real_distribution<float>(low, high)(random_); }
+
+    // The result of a routine that writes its last argument.
+    template <typename Out = Matrix3, typename F, typename... In>
+    static Out call(F routine, In&&... in) {
+        Out out{};
+        routine(std::forward<In>(in)..., out);
+        return out;
+    }
+    static Matrix3 times(const Matrix3& a, const Matrix3& b) { return call(mtom, a, b); }
+    static Matrix3 transposed(const Matrix3& a) { return call(trans, a); }
+    // Largest difference of two matrices; NaN when either holds a NaN.
+    static float distance(const Matrix3& a, const Matrix3& b) {
+        float worst = 0.0f;
+        for (std::size_t k = 0; k < 9; ++k)
+            worst = std::fabs(a[k] - b[k]) <= worst ? worst : std::fabs(a[k] - b[k]);
+        return worst;
+    }
+    // How far g is from a proper rotation: g g^T against I, det g against 1.
+    static float rotationError(const Matrix3& g) {
+        const float det = g[0] * (g[4] * g[8] - g[7] * g[5]) - g[3] * (g[1] * g[8] - g[7] * g[2]) +
+                          g[6] * (g[1] * g[5] - g[4] * g[2]);
+        return std::max(distance(times(g, transposed(g)), identity), std::fabs(det - 1.0f));
+    }
+
+private:
+    std::mt19937 random_{20210219};
+    Const1 saved_{};
+};
+
+TEST_F(Orientation, Acos2ClampsOnlyStrictlyOutsideMinusOneToOne) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const1.pi = 0.0f;  // the clamp to pi is a constant of its own
+    const std::pair<float, std::uint32_t> cases[] = {
+        {1.0000001f, 0},           {1.0f, 0}, {0.0f, 0x3FC90FDB}, {-1.0f, 0x40490FDB},
+        {-1.0000001f, 0x40490FDB}, {inf, 0},  {-inf, 0x40490FDB}};
+    for (const auto& [x, expected] : cases) EXPECT_EQ(std::bit_cast<std::uint32_t>(acos2(x)), expected) << x;
+    EXPECT_TRUE(std::isnan(acos2(std::numeric_limits<float>::quiet_NaN())));
+}
+
+TEST_F(Orientation, EulerAnglesOfSpecialMatrices) {
+    EXPECT_EQ(call(etog, EulerAngles{0, 0, 0}), identity);  // with -0 where a product is -0
+    const Matrix3 minusZeros{-0.0f, -0.0f, -0.0f, -0.0f, -0.0f,
+                             -0.0f, -0.0f, -0.0f, -0.0f};  // sums start from +0
+    EXPECT_EQ(bitsOf(times(identity, minusZeros)), bitsOf(Matrix3{}));
+    EXPECT_EQ(bitsOf(call<Vector3>(mtov, identity, Vector3{-0.0f, -0.0f, -0.0f})), Bits3{});
+    const Matrix3 quarterTurnZ{0, 1, 0, -1, 0, 0, 0, 0, 1};
+    const std::tuple<Matrix3, Const1, Bits3> cases[] = {
+        {identity, {pi, 0}, {0, 0, 0}},
+        {quarterTurnZ, {pi, 0}, {0x4096CBE4, 0, 0}},                          // 3 pi / 2
+        {quarterTurnZ, {0, 0}, {0xBFC90FDB, 0, 0}},                           // -pi / 2 with pi left at 0
+        {{1, 0, -0.0f, 0, 0, -1, -0.0f, 1, 0}, {pi, 0}, {0, 0x3FC90FDB, 0}},  // -0 does not reflect
+        {{0, 0, -1, 0, -1, 0, -1, 0, 0}, {pi, 0}, {0x4096CBE4, 0x3FC90FDB, 0x4096CBE4}},
+        {call(etog, EulerAngles{1, 0.3f, 0.5f}), {pi, 0.5f}, {0x3FC2B739, 0, 0}},  // sin 0.3 below eps
+    };
+    for (const auto& [g, block, angles] : cases) {
+        const1 = block;
+        EXPECT_EQ(bitsOf(call<EulerAngles>(gtoe, g)), angles) << ::testing::PrintToString(g);
+    }
+}
+
+TEST_F(Orientation, DirectionsOfSpecialVectors) {
+    const Vector3 belowEquator = call<Vector3>(anglestov, std::bit_cast<float>(0x3FC90FDBu), 0.0f);  // > pi/2
+    EXPECT_EQ(bitsOf(call<Vector3>(anglestov, 0.0f, 0.0f)), (Bits3{0, 0, 0x3F800000}));
+    EXPECT_EQ(bitsOf(belowEquator), (Bits3{0x3F800000, 0, 0xB33BBD2E}));
+    const std::tuple<Vector3, Bits3, std::array<std::uint32_t, 2>> cases[] = {
+        {{0, 0, -1}, {0x80000000, 0x80000000, 0x3F800000}, {0, 0x40490FDB}},  // atan2(-0, -0) + 2 pi
+        {{0, -0.0f, 1}, {0, 0x80000000, 0x3F800000}, {0, 0x80000000}},
+        {{-1, 0, 0}, {0xBF800000, 0, 0}, {0x3FC90FDB, 0x40490FDB}},
+        {{0, -1, 0}, {0, 0xBF800000, 0}, {0x3FC90FDB, 0x4096CBE4}},
+        {{0, 0, -0.0f}, {0, 0, 0x80000000}, {0x3FC90FDB, 0}},
+        {{1, 1, -1}, {0xBF800000, 0xBF800000, 0x3F800000}, {0, 0x407B53D2}},  // not unit: theta from z
+        {belowEquator, {0xBF800000, 0x80000000, 0x333BBD2E}, {0x3FC90FDA, 0x40490FDB}},
+    };
+    for (const auto& [in, after, angles] : cases) {
+        Vector3 v = in;
+        EXPECT_EQ(bitsOf(call<AnglePair>(vtoangles, v)), angles) << ::testing::PrintToString(in);
+        EXPECT_EQ(bitsOf(v), after) << ::testing::PrintToString(in);
+    }
+}
+
+// The sets of codes 1 to 5 (none for other codes), each operator as its nine
+// values in storage order (column by column): 0, 1, - (-1), h and H (+-1/2),
+// r and R (+-sqrt(3)/2, 0x3F5DB3D7), and the trigonal cosines and sines of
+// pi * 2/3 (c, r) and of pi * 4/3 (C, s).
+constexpr std::string_view operatorSets[] = {
+    "",
+    "",
+    "100010001 -0001000- 1000-000- -000-0001 0-0100001 010-00001 01010000- 0-0-0000-",
+    "100010001 HR0rH0001 Hr0RH0001 hR0rh0001 -000-0001 hr0Rh0001 HR0Rh000- 1000-000- Hr0rh000- "
+    "hr0rH000- -0001000- hR0RH000-",
+    "100010001 010001100 001100010 00--00010 001-000-0 00-1000-0 01000--00 0-0001-00 0-000-100 "
+    "-0001000- -000-0001 1000-000- 00-0-0-00 0010-0100 00-010100 001010-00 -0000-0-0 1000010-0 "
+    "10000-010 -00001010 0-0-0000- 0-0100001 01010000- 010-00001",
+    "100010001 cr0Rc0001 Cs0SC0001",
+    "100010001 -0001000- -000-0001 1000-000-",
+    "",
+};
+
+TEST_F(Orientation, SymopGivesEverySetBitForBitAndZerosBeyondTheCount) {
+    constexpr std::string_view letters = "01-hHrRcCsS";
+    constexpr std::uint32_t patterns[] = {0,          0x3F800000, 0xBF800000, 0x3F000000,
+                                          0xBF000000, 0x3F5DB3D7, 0xBF5DB3D7, 0xBF000001,
+                                          0xBEFFFFFD, 0xBF5DB3D8, 0x3F5DB3D8};
+    for (std::int32_t code = -1; code <= 6; ++code) {
+        std::array<std::uint32_t, 26 * 9> expected{};  // operators 0 to 25: zero outside 1 to 24
+        std::size_t values = 0;
+        for (const char c : operatorSets[code + 1])
+            if (c != ' ') expected[9 + values++] = patterns[letters.find(c)];
+        SymmetryOperatorArray ops;
+        ops.fill(7.5f);  // whatever the array held goes
+        std::int32_t count = 12345;
+        get_symop(code, ops, count);
+        EXPECT_EQ(count, values > 0 ? static_cast<std::int32_t>(values / 9) : 12345) << "code " << code;
+        for (std::int32_t n = 0; n <= 25; ++n) {
+            std::array<std::uint32_t, 9> slot{};
+            std::copy_n(expected.begin() + 9 * n, 9, slot.begin());
+            EXPECT_EQ(bitsOf(call(symop, ops, n)), slot) << "code " << code << ", operator " << n;
+        }
+    }
+    const1.pi = 0.0f;  // the trigonal turns come from const1.pi at the time of the call
+    SymmetryOperatorArray ops{};
+    std::int32_t count = 0;
+    get_symop(4, ops, count);
+    for (std::size_t k = 9; k < 27; ++k) EXPECT_EQ(ops[k], identity[k % 9]) << k;
+}
+
+// Closed under mtom: each set and the subgroups its leading slots form;
+// exact where every entry is 0 or +-1.
+TEST_F(Orientation, SetsAreGroupsOfProperRotations) {
+    const std::tuple<std::int32_t, std::int32_t, float> groups[] = {
+        {1, 8, 0},  {1, 4, 0},  {2, 12, 2e-7f}, {2, 6, 2e-7f}, {2, 3, 2e-7f},
+        {3, 24, 0}, {3, 12, 0}, {4, 3, 2e-7f},  {5, 4, 0}};
+    for (const auto& [code, size, tolerance] : groups) {
+        SymmetryOperatorArray ops{};
+        std::int32_t count = 0;
+        get_symop(code, ops, count);
+        std::vector<Matrix3> set;
+        for (std::int32_t n = 1; n <= size; ++n) set.push_back(call(symop, ops, n));
+        const auto inSet = [&, tol = tolerance](const Matrix3& g) {
+            return std::any_of(set.begin(), set.end(),
+                               [&](const Matrix3& c) { return distance(g, c) <= tol; });
+        };
+        for (const Matrix3& a : set) {
+            EXPECT_LE(rotationError(a), tolerance) << "code " << code;
+            for (const Matrix3& b : set)
+                EXPECT_TRUE(inSet(times(a, b))) << "code " << code << ", first " << size;
+        }
+    }
+}
+
+// etog is the passive Bunge product Z(phi2) X(Phi) Z(phi1); aatog turns a
+// vector actively, so about a given axis it gives the passive matrix
+// transposed. gtoe and vtoangles undo etog and anglestov away from the
+// singularities: 0.1 from 0, pi and 2 pi, where the arc-cosines lose precision.
+TEST_F(Orientation, RandomAnglesRotateProperlyInTheBungeConventionAndComeBack) {
+    const Vector3 y =
+        call<Vector3>(mtov, call(aatog, Vector3{0, 0, 1}, pi / 2), Vector3{1, 0, 0});  // x turns to y
+    EXPECT_LE(std::fabs(y[0]) + std::fabs(y[1] - 1) + std::fabs(y[2]), 1e-7f);
+    for (int trial = 0; trial < 4000; ++trial) {
+        const auto passive = [](Vector3 axis, float angle) { return transposed(call(aatog, axis, angle)); };
+        const EulerAngles e{uniform(-7, 7), uniform(-4, 4), uniform(-7, 7)};
+        const Matrix3 g = call(etog, e);
+        EXPECT_LE(distance(g, times(times(passive({0, 0, 1}, e[2]), passive({1, 0, 0}, e[1])),
+                                    passive({0, 0, 1}, e[0]))),
+                  2.5e-7f);
+        EXPECT_LE(rotationError(g), 6e-7f);
+        const float z = uniform(-1, 1), t = uniform(-pi, pi), r = std::sqrt(1 - z * z);
+        EXPECT_LE(rotationError(call(aatog, Vector3{r * std::cos(t), r * std::sin(t), z}, uniform(-7, 7))),
+                  1.2e-6f);
+
+        const auto away = [&] { return uniform(0.1f, pi - 0.1f) + (trial % 2 ? pi : 0.0f); };
+        const EulerAngles f{away(), uniform(0.2f, pi - 0.2f), away()};
+        const EulerAngles back = call<EulerAngles>(gtoe, call(etog, f));
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_NEAR(back[i], f[i], 2e-5f) << f[0] << " " << f[1] << " " << f[2];
+        const EulerAngles turn = call<EulerAngles>(gtoe, call(etog, EulerAngles{f[0] - 0.5f, 0, 0.5f}));
+        EXPECT_EQ(bitsOf(turn),
+                  (Bits3{std::bit_cast<std::uint32_t>(turn[0]), 0, 0}));  // Phi = 0: phi1 takes the turn
+        EXPECT_NEAR(turn[0], f[0], 3e-6f);
+
+        const float theta = uniform(0.1f, pi / 2 - 0.01f), phi = uniform(0.01f, 2 * pi - 0.01f);
+        Vector3 up = call<Vector3>(anglestov, theta, phi), down = call<Vector3>(anglestov, pi - theta, phi);
+        const AnglePair upAngles = call<AnglePair>(vtoangles, up),
+                        downAngles = call<AnglePair>(vtoangles, down);
+        EXPECT_NEAR(upAngles[0], theta, 2e-6f);
+        EXPECT_NEAR(upAngles[1], phi, 2e-6f);
+        EXPECT_NEAR(downAngles[0], theta, 2e-6f);  // the lower half gives the opposite direction
+        EXPECT_NEAR(std::fmod(downAngles[1] + pi, 2 * pi), phi, 2e-6f);
+    }
+}
+
+}  // namespace
+}  // namespace orientation
