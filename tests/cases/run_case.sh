@@ -2,14 +2,15 @@
 # Runs one black-box case: a folder that holds the files of a working
 # directory (input.txt, data files, symbolic links) and what the run must
 # leave behind:
-#   cmd              one line per run, in order: the program, and optionally a
-#                    file of the folder to copy over input.txt before that run
+#   cmd              one line per run, in order: the program and its arguments;
+#                    an argument <FILE copies FILE of the folder over
+#                    input.txt before that run instead
 #   expected_stdout  standard output of all runs together, byte for byte
 #   expected/NAME    the file NAME as the runs leave it, byte for byte
 #   status           exit status of the last run (no file: 0); a run that
 #                    fails ends the sequence
-#   stderr           extended regular expression that the single line on
-#                    standard error must match (no file: standard error empty)
+#   stderr           one extended regular expression per line that standard
+#                    error must hold, line by line (no file: it must be empty)
 #   stdout_full      marker: standard output is /dev/full (no expected_stdout)
 # The folder is copied to a scratch directory first; afterwards it must hold
 # exactly the copied files and the expected ones. Every run is killed after
@@ -36,9 +37,10 @@ out=$tmp/stdout
 : >"$tmp/stdout"
 : >"$tmp/stderr"
 status=0
-while read -r program control; do
-    [ -n "$control" ] && cp "$work/$control" "$work/input.txt"
-    (cd "$work" && exec timeout 20 "$bin/$program") </dev/null >>"$out" 2>>"$tmp/stderr"
+while read -r program arguments; do
+    case $arguments in "<"*) cp "$work/${arguments#<}" "$work/input.txt" && arguments= ;; esac
+    # shellcheck disable=SC2086
+    (cd "$work" && exec timeout 20 "$bin/$program" $arguments) </dev/null >>"$out" 2>>"$tmp/stderr"
     status=$?
     [ "$status" -eq 0 ] || break
 done <"$folder/cmd"
@@ -51,13 +53,14 @@ fail() {
 expected_status=0
 [ -e "$folder/status" ] && expected_status=$(cat "$folder/status")
 [ "$status" = "$expected_status" ] || fail "exit status $status, expected $expected_status"
-if [ -e "$folder/stderr" ]; then
-    if [ "$(wc -l <"$tmp/stderr")" -ne 1 ] || ! grep -Eq -f "$folder/stderr" "$tmp/stderr"; then
-        fail "standard error does not match: $(cat "$folder/stderr")"
-    fi
-elif [ -s "$tmp/stderr" ]; then
-    fail "standard error should be empty"
-fi
+: >"$tmp/patterns"
+[ -e "$folder/stderr" ] && cp "$folder/stderr" "$tmp/patterns"
+line=0
+while IFS= read -r pattern; do
+    line=$((line + 1))
+    sed -n "${line}p" "$tmp/stderr" | grep -Eq -- "$pattern" || fail "standard error line $line does not match $pattern"
+done <"$tmp/patterns"
+[ "$(wc -l <"$tmp/stderr")" -eq "$line" ] || fail "standard error holds $(wc -l <"$tmp/stderr") lines, expected $line"
 [ "$failed" -eq 0 ] || { echo "standard error was:"; head -c 2000 "$tmp/stderr"; }
 if [ ! -e "$folder/stdout_full" ] && ! cmp -s "$folder/expected_stdout" "$tmp/stdout"; then
     fail "standard output differs (< expected, > actual):"
