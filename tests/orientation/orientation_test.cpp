@@ -13,7 +13,6 @@
 #include <random>
 #include <string_view>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 namespace orientation {
@@ -77,10 +76,7 @@ TEST_F(Orientation, Acos2ClampsOnlyStrictlyOutsideMinusOneToOne) {
 
 TEST_F(Orientation, EulerAnglesOfSpecialMatrices) {
     EXPECT_EQ(call(etog, EulerAngles{0, 0, 0}), identity);  // with -0 where a product is -0
-    const Matrix3 minusZeros{-0.0f, -0.0f, -0.0f, -0.0f, -0.0f,
-                             -0.0f, -0.0f, -0.0f, -0.0f};  // sums start from +0
-    EXPECT_EQ(bitsOf(times(identity, minusZeros)), bitsOf(Matrix3{}));
-    EXPECT_EQ(bitsOf(call<Vector3>(mtov, identity, Vector3{-0.0f, -0.0f, -0.0f})), Bits3{});
+    EXPECT_EQ(bitsOf(call<Vector3>(mtov, identity, Vector3{-0.0f, -0.0f, -0.0f})), Bits3{});  // sums start at +0
     const Matrix3 quarterTurnZ{0, 1, 0, -1, 0, 0, 0, 0, 1};
     const std::tuple<Matrix3, Const1, Bits3> cases[] = {
         {identity, {pi, 0}, {0, 0, 0}},
@@ -203,18 +199,13 @@ TEST_F(Orientation, RandomAnglesRotateProperlyInTheBungeConventionAndComeBack) {
                   2.5e-7f);
         EXPECT_LE(rotationError(g), 6e-7f);
         const float z = uniform(-1, 1), t = uniform(-pi, pi), r = std::sqrt(1 - z * z);
-        EXPECT_LE(rotationError(call(aatog, Vector3{r * std::cos(t), r * std::sin(t), z}, uniform(-7, 7))),
-                  1.2e-6f);
+        EXPECT_LE(rotationError(call(aatog, Vector3{r * std::cos(t), r * std::sin(t), z}, t * 2)), 1.2e-6f);
 
         const auto away = [&] { return uniform(0.1f, pi - 0.1f) + (trial % 2 ? pi : 0.0f); };
         const EulerAngles f{away(), uniform(0.2f, pi - 0.2f), away()};
         const EulerAngles back = call<EulerAngles>(gtoe, call(etog, f));
         for (std::size_t i = 0; i < 3; ++i)
             EXPECT_NEAR(back[i], f[i], 2e-5f) << f[0] << " " << f[1] << " " << f[2];
-        const EulerAngles turn = call<EulerAngles>(gtoe, call(etog, EulerAngles{f[0] - 0.5f, 0, 0.5f}));
-        EXPECT_EQ(bitsOf(turn),
-                  (Bits3{std::bit_cast<std::uint32_t>(turn[0]), 0, 0}));  // Phi = 0: phi1 takes the turn
-        EXPECT_NEAR(turn[0], f[0], 3e-6f);
 
         const float theta = uniform(0.1f, pi / 2 - 0.01f), phi = uniform(0.01f, 2 * pi - 0.01f);
         Vector3 up = call<Vector3>(anglestov, theta, phi), down = call<Vector3>(anglestov, pi - theta, phi);
