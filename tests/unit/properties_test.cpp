@@ -95,17 +95,20 @@ TEST(Properties, WrittenFieldsOfRandomFloats) {
     for (int n = 0; n < 200000; ++n) writtenField(std::bit_cast<float>(static_cast<std::uint32_t>(random())));
 }
 
-// Exact midpoints between two floats need every digit to be read right: with
-// up to 19 digits, more than a double holds exactly.
+// Exact midpoints between two floats need every digit to be read right: in
+// short spellings (131072.0078125, the usual path) and with up to 20 digits,
+// more than a double holds exactly.
 TEST(Properties, DecimalMidpointsBetweenFloats) {
     for (int n = 0; n < 20000; ++n) {
-        const float f = std::ldexp(1.0f + static_cast<float>(pick(1 << 23)) / (1 << 23), 19 + pick(40));
+        const int binade = n % 2 ? 17 + pick(7) : 19 + pick(40);
+        const float f = std::ldexp(1.0f + static_cast<float>(pick(1 << 23)) / (1 << 23), binade);
         const double middle = (static_cast<double>(f) + std::nextafter(f, INFINITY)) / 2;
         char text[80];
-        const char* end = std::to_chars(text, text + sizeof text, middle, std::chars_format::fixed, 5).ptr;
+        const char* end = std::to_chars(text, text + sizeof text, middle, std::chars_format::fixed, 7).ptr;
         std::string exact(text, static_cast<std::size_t>(end - text));
-        exact.resize(std::max<std::size_t>(exact.find('.') + 1, 17 + pick(4)), '0');
+        if (n % 2 == 0) exact.resize(std::max<std::size_t>(exact.find('.') + 1, 17 + pick(4)), '0');
         for (const std::string& spelled : {exact, exact + "1", "0.0" + exact + "e2"}) numberText(spelled);
+        freeForm(exact + " " + exact + "\n", 16);
     }
 }
 
