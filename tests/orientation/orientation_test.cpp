@@ -77,6 +77,9 @@ TEST_F(Orientation, Acos2ClampsOnlyStrictlyOutsideMinusOneToOne) {
 TEST_F(Orientation, EulerAnglesOfSpecialMatrices) {
     EXPECT_EQ(call(etog, EulerAngles{0, 0, 0}), identity);  // with -0 where a product is -0
     EXPECT_EQ(bitsOf(call<Vector3>(mtov, identity, Vector3{-0.0f, -0.0f, -0.0f})), Bits3{});  // sums start at +0
+    Matrix3 minusZeros;
+    minusZeros.fill(-0.0f);
+    EXPECT_EQ(bitsOf(times(identity, minusZeros)), bitsOf(Matrix3{}));
     const Matrix3 quarterTurnZ{0, 1, 0, -1, 0, 0, 0, 0, 1};
     const std::tuple<Matrix3, Const1, Bits3> cases[] = {
         {identity, {pi, 0}, {0, 0, 0}},
