@@ -5,6 +5,7 @@
 #include "common/run_error.hpp"
 #include "dremmick/filtering.hpp"
 #include "quorvel/binning.hpp"
+#include "properties.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +20,7 @@
 namespace triangle {
 namespace {
 
-bool same(float a, float b) {
-    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b) || (std::isnan(a) && std::isnan(b));
-}
+using properties::same;
 
 float number(const std::string& text) {
     float value = 0.0f;
@@ -37,9 +36,9 @@ std::vector<float> numbers(const std::string& text) {
 }
 
 std::string join(const std::vector<float>& values) {
-    std::ostringstream out;
-    for (const float v : values) out << v << ' ';
-    return out.str();
+    std::string text;
+    for (const float v : values) text += std::to_string(v) + " ";
+    return text;
 }
 
 // The message a read fails with, without the file name; "" when it does not fail.
