@@ -39,13 +39,27 @@ void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy) {
 
 // ---------------------------------------------------------------- fixed width
 
-TriangleRecord readFixedRecord(InputFile& in) {
+TriangleRecord readFixedRecord(InputFile& in, int first) {
+    TriangleRecord record;
+    // Nearly every line is twelve usual fields and a line end, all in the
+    // block: checked at once, and only the values wanted are converted.
+    if (const std::string_view unread = in.buffered();
+        unread.size() > fixedLineLength && fast::usualFixedLine(unread.data())) {
+        const std::string_view lineEnd = unread.substr(fixedLineLength, 2);
+        const std::size_t ending = lineEnd[0] == '\n' ? 1 : lineEnd == "\r\n" ? 2 : 0;
+        if (ending != 0) {
+            for (int k = first - 1; k < recordValueCount; ++k)
+                fast::readUsualFixedField(unread.data() + k * fixedFieldWidth,
+                                          record.values[static_cast<std::size_t>(k)]);
+            in.passLine(unread.data() + fixedLineLength + ending);
+            return record;
+        }
+    }
+
     const std::int64_t line = in.lineNumber();
     std::string_view text;
     if (!in.readLine(text, fixedLineLength))
         failBadInput(in.path(), line, "expected a data line, found the end of the file");
-
-    TriangleRecord record;
     char padded[fixedLineLength];
     if (text.size() < fixedLineLength) {
         // Missing columns read as blanks.
@@ -53,24 +67,17 @@ TriangleRecord readFixedRecord(InputFile& in) {
         std::memset(padded + text.size(), ' ', fixedLineLength - text.size());
         text = std::string_view(padded, fixedLineLength);
     }
-    // Nearly every line is in the usual form: read all twelve fields without a
-    // branch, and go through them one by one only when one is not.
-    const char* const columns = text.data();
-    bool usual = true;
-    for (int k = 0; k < recordValueCount; ++k)
-        usual &= fast::readUsualFixedField(columns + k * fixedFieldWidth,
-                                           record.values[static_cast<std::size_t>(k)]);
-    if (usual) return record;
     for (int k = 0; k < recordValueCount; ++k) {
-        const std::string_view field(columns + k * fixedFieldWidth, fixedFieldWidth);
+        const std::string_view field(text.data() + k * fixedFieldWidth, fixedFieldWidth);
         if (!parseFixedField(field, record.values[static_cast<std::size_t>(k)])) {
-            const int first = k * fixedFieldWidth + 1;
+            const int column = k * fixedFieldWidth + 1;
             failBadInput(in.path(), line,
-                         "field " + std::to_string(k + 1) + " (columns " + std::to_string(first) + "-" +
-                             std::to_string(first + fixedFieldWidth - 1) + "): expected a number, found " +
+                         "field " + std::to_string(k + 1) + " (columns " + std::to_string(column) + "-" +
+                             std::to_string(column + fixedFieldWidth - 1) + "): expected a number, found " +
                              quoted(field));
         }
     }
+    std::fill_n(record.values.begin(), first - 1, 0.0f);
     return record;
 }
 

@@ -52,8 +52,9 @@ void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy);
 // Reads the next line as one fixed-width record. Exactly one line is
 // consumed; a short line reads as if filled with blanks to 96 characters, and
 // characters after column 96 are ignored. Throws RunError when a field is not
-// a number or no line is left.
-TriangleRecord readFixedRecord(InputFile& in);
+// a number or no line is left. Values ahead of position `first` are checked
+// but not converted: they read as 0.
+TriangleRecord readFixedRecord(InputFile& in, int first = 1);
 
 // Where the values of the last free-form record stood.
 struct FreeRecordLines {

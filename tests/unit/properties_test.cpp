@@ -63,6 +63,9 @@ TEST(Properties, NumberSpellings) {
                 field[column] = byte;
                 numberText(field);
                 fixedLines(field + field + "\n", 5);
+                std::string twelve;  // and as one of twelve fields
+                for (std::size_t k = 0; k < 12; ++k) twelve += k == (5 * column + byte) % 12 ? field : fourDecimals(m, 8);
+                fixedLines("\n" + twelve + (column % 2 ? "\n" : "\r\n"), 5);
             }
 }
 
@@ -70,8 +73,9 @@ TEST(Properties, FixedLinesAtEveryBlockBoundary) {
     for (int n = 0; n < 300; ++n) {
         std::string text;
         for (int line = pick(6); line >= 0; --line) {
-            for (int k = pick(14); k > 0; --k) {
-                std::string field = pick(3) ? fourDecimals(pick(20000000) - 10000000, 8) : spelling();
+            // Every other text: lines of twelve fields, few of them unusual.
+            for (int k = n % 2 ? 12 : pick(14); k > 0; --k) {
+                std::string field = pick(n % 2 ? 60 : 3) ? fourDecimals(pick(11000000) - 1000000, 8) : spelling();
                 field.resize(8, ' ');
                 text += pick(20) ? field : field.substr(0, pick(8));
             }
