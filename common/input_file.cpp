@@ -27,9 +27,11 @@ std::int64_t countLineEnds(const char* p, const char* end) {
 void InputFile::start(std::string path, std::size_t blockSize) {
     path_ = std::move(path);
     blockSize = std::max<std::size_t>(blockSize, 1);
-    if (!block_ || blockSize != blockSize_) block_ = std::make_unique<char[]>(blockSize + readPadding);
+    // Not filled with zeros: a fresh page costs a fault only where data lands.
+    if (!block_ || blockSize != blockSize_) block_.reset(new char[blockSize + readPadding]);
     blockSize_ = blockSize;
     cursor_ = limit_ = block_.get();
+    std::memset(block_.get(), 0, readPadding);
     endOfFile_ = false;
     lastByte_ = 0;
     line_ = 1;
@@ -79,6 +81,7 @@ InputFile::Fill InputFile::fill() {
         return Fill::endOfFile;
     }
     limit_ += got;
+    std::memset(base + kept + got, 0, readPadding);
     lastByte_ = limit_[-1];
     return Fill::more;
 }

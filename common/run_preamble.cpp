@@ -105,8 +105,7 @@ void readControlFile(RunContext& context, const PreambleProfile& profile) {
     context.stemLength = stemLengthOf(context.nameField);
 }
 
-std::int32_t countDataFileLines(const std::string& path) {
-    InputFile data;
+std::int32_t countDataFileLines(InputFile& data, const std::string& path) {
     data.open(path);
     const std::int64_t count = data.countRemainingLines();
     if (count > std::numeric_limits<std::int32_t>::max())
@@ -123,8 +122,7 @@ void printLineCount(OutputFile& console, std::int32_t lineCount, int width) {
 }
 
 // The header block: the run of leading lines holding "#" in their first 100 characters.
-std::int32_t measureHeaderBlock(const std::string& path, std::int32_t lineCount) {
-    InputFile data;
+std::int32_t measureHeaderBlock(InputFile& data, const std::string& path, std::int32_t lineCount) {
     data.open(path);
     std::string_view head;
     std::int32_t count = 0;
@@ -168,9 +166,10 @@ RunContext RunPreamble(const PreambleProfile& profile) {
     console.flush();
 
     const std::string dataPath = context.dataPath();
-    context.lineCount = countDataFileLines(dataPath);
+    // Every opening of the data file reads into the same block.
+    context.lineCount = countDataFileLines(context.dataFile, dataPath);
     printLineCount(console, context.lineCount, profile.lineCountWidth);
-    context.headerCount = measureHeaderBlock(dataPath, context.lineCount);
+    context.headerCount = measureHeaderBlock(context.dataFile, dataPath, context.lineCount);
     printHeaderCount(console, context.headerCount, profile.freeFormatHeaderCount);
     console.flush();
 
