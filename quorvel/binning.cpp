@@ -75,16 +75,19 @@ void runBinning(triangle::RunContext& context) {
     }
     context.dataFile.close();
 
-    // Pass 2: squared deviations from each bin's mean velocity.
+    // Pass 2: squared deviations from each bin's mean velocity, which is
+    // divided out once per bin rather than once per line.
+    std::array<float, binCount> meanVelocity;
+    for (std::size_t n = 0; n < meanVelocity.size(); ++n)
+        meanVelocity[n] = table[n].velocitySum / table[n].count;
     triangle::InputFile& data = context.dataFile;
     data.open(context.dataPath());
     triangle::readHeaderBlock(data, context.headerCount, nullptr);
     for (std::int32_t i = 0; i < dataLines; ++i) {
         const TriangleRecord record = readDataLine(data);
-        CurvatureBin& bin = table[static_cast<std::size_t>(binNumber(record.curvature()) - 1)];
-        const float meanVelocity = bin.velocitySum / bin.count;
-        const float d = meanVelocity - record.velocity();
-        bin.squaredDeviationSum += d * d;
+        const auto n = static_cast<std::size_t>(binNumber(record.curvature()) - 1);
+        const float d = meanVelocity[n] - record.velocity();
+        table[n].squaredDeviationSum += d * d;
     }
     data.close();
 
