@@ -88,36 +88,29 @@ constexpr char twoDigits[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-}  // namespace
-
-char* formatRecordField(char* out, float value) {
-    // The usual case, |value| below 1000: the text formatFixed() writes,
-    // built without its general steps.
-    const double scaled = std::fabs(static_cast<double>(value) * 10000.0);
-    if (scaled < 9999999.5) {
-        const auto units = static_cast<std::uint32_t>(fast::roundToInteger(scaled));
-        const bool negative = std::signbit(value);
-        if (!negative || units <= 999999) {
-            const std::uint32_t whole = units / 10000;
-            const std::uint32_t fraction = units % 10000;
-            std::memcpy(out + 4, twoDigits + 2 * (fraction / 100), 2);
-            std::memcpy(out + 6, twoDigits + 2 * (fraction % 100), 2);
-            out[3] = '.';
-            out[2] = static_cast<char>('0' + whole % 10);
-            const char sign = negative ? '-' : ' ';
-            if (whole >= 100) {
-                out[1] = static_cast<char>('0' + whole / 10 % 10);
-                out[0] = static_cast<char>('0' + whole / 100);
-            } else if (whole >= 10) {
-                out[1] = static_cast<char>('0' + whole / 10);
-                out[0] = sign;
-            } else {
-                out[1] = sign;
-                out[0] = ' ';
-            }
-            return out + fixedFieldWidth;
+// Columns 1-4 of a usual field, blanks, the sign, the integer digits and the
+// point: for the integer parts 0-999 of non-negative values, then 0-99 of
+// negative ones.
+struct FieldLeads {
+    char text[1100][4];
+    constexpr FieldLeads() : text{} {
+        for (int n = 0; n < 1100; ++n) {
+            const int whole = n % 1000;
+            char* lead = text[n];
+            lead[0] = lead[1] = ' ';
+            lead[3] = '.';
+            int column = 2;
+            for (int rest = whole; column == 2 || rest > 0; rest /= 10)
+                lead[column--] = static_cast<char>('0' + rest % 10);
+            if (n >= 1000) lead[column] = '-';
         }
     }
+};
+constexpr FieldLeads fieldLeads{};
+
+// Values of 1000 or more, or -100 or less, infinities and NaN: kept out of
+// line, away from the usual case.
+[[gnu::cold]] char* formatWideField(char* out, float value) {
     if (std::isinf(value)) return std::memcpy(out, value > 0 ? "     Inf" : "    -Inf", 8), out + 8;
     // As many decimals as fit, always with a point; NaN as the word.
     for (int decimals = 4; decimals >= 0; --decimals)
@@ -132,6 +125,26 @@ char* formatRecordField(char* out, float value) {
     std::memset(out, ' ', fixedFieldWidth);
     std::memcpy(out + fixedFieldWidth - length, text, length);
     return out + fixedFieldWidth;
+}
+
+}  // namespace
+
+char* formatRecordField(char* out, float value) {
+    // The usual case, |value| below 1000: the text formatFixed() writes,
+    // built without its general steps.
+    const double scaled = std::fabs(static_cast<double>(value) * 10000.0);
+    if (scaled < 9999999.5) {
+        const auto units = static_cast<std::uint32_t>(fast::roundToInteger(scaled));
+        const bool negative = std::signbit(value);
+        if (!negative || units <= 999999) {
+            const std::uint32_t fraction = units % 10000;
+            std::memcpy(out, fieldLeads.text[units / 10000 + (negative ? 1000 : 0)], 4);
+            std::memcpy(out + 4, twoDigits + 2 * (fraction / 100), 2);
+            std::memcpy(out + 6, twoDigits + 2 * (fraction % 100), 2);
+            return out + fixedFieldWidth;
+        }
+    }
+    return formatWideField(out, value);
 }
 
 void writeFixedRecord(OutputFile& out, const TriangleRecord& record) {
