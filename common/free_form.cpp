@@ -30,6 +30,39 @@ Separator separatorOf(char c) {
     return separators.kind[static_cast<unsigned char>(c)];
 }
 
+// Passes over blanks (tabs and carriage returns too), eight at a time where
+// they are blanks; the block is padded for reading past its end.
+const char* skipBlanks(const char* p, const char* limit) {
+    for (;; ++p) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        const std::uint64_t nonBlank = word ^ 0x2020202020202020u;
+        p += nonBlank == 0 ? 8 : std::countr_zero(nonBlank) >> 3;
+        if (p >= limit) return limit;
+        if (separatorOf(*p) != blank) return p;
+    }
+}
+
+// Nearly every record is one usual line: blanks, then twelve values in their
+// usual spelling, separated by blanks and at most one comma, and the line end
+// after the twelfth within the block. Returns where the next line starts, or
+// nullptr for anything else, which the scanner then reads.
+const char* readUsualFreeLine(std::string_view block, TriangleRecord& record) {
+    const char* p = block.data();
+    const char* const limit = p + block.size();
+    for (std::size_t k = 0; k < record.values.size(); ++k) {
+        p = skipBlanks(p, limit);
+        if (k > 0 && p < limit && *p == ',') p = skipBlanks(p + 1, limit);
+        if (p == limit) return nullptr;
+        // A value must end at a separator; a line end or a slash before the
+        // twelfth then stops the next one.
+        p = fast::parseUsualFreeNumber(p, record.values[k]);
+        if (p == nullptr || p >= limit || separatorOf(*p) == none) return nullptr;
+    }
+    const void* const lineEnd = std::memchr(p, '\n', static_cast<std::size_t>(limit - p));
+    return lineEnd != nullptr ? static_cast<const char*>(lineEnd) + 1 : nullptr;
+}
+
 }  // namespace
 
 ScannedValue FreeFormScanner::nextValue() {
@@ -37,15 +70,8 @@ ScannedValue FreeFormScanner::nextValue() {
         const char* p = in_.cursor_;
         const char* const limit = in_.limit_;
         for (;;) {
-            // Blanks eight at a time (the block is padded for reading past its end).
-            std::uint64_t word;
-            std::memcpy(&word, p, sizeof word);
-            const std::uint64_t nonBlank = word ^ 0x2020202020202020u;
-            p += nonBlank == 0 ? 8 : std::countr_zero(nonBlank) >> 3;
-            if (p >= limit) {
-                p = limit;
-                break;
-            }
+            p = skipBlanks(p, limit);
+            if (p == limit) break;
             const Separator kind = separatorOf(*p);
             if (kind == none) break;
             if (kind == lineEnd) ++in_.line_;
@@ -147,8 +173,13 @@ void FreeFormScanner::skipRestOfLine() {
 }
 
 TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
-    FreeFormScanner scanner(in);
     TriangleRecord record;
+    if (const char* next = readUsualFreeLine(in.buffered(), record)) {
+        if (lines != nullptr) *lines = {in.lineNumber(), in.lineNumber()};
+        in.passLine(next);
+        return record;
+    }
+    FreeFormScanner scanner(in);
     std::int64_t firstLine = 0;
     for (int k = 0; k < recordValueCount; ++k) {
         const ScannedValue value = scanner.nextValue();

@@ -132,13 +132,15 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
 inline std::string freeRecords(std::string_view text, std::size_t blockSize, std::vector<float>& values) {
     InputFile in;
     in.openMemory(text, "mem", blockSize);
+    std::string lines;  // where each record stood
     try {
-        for (;;) {
-            const TriangleRecord record = readFreeRecord(in);
+        for (FreeRecordLines at;;) {
+            const TriangleRecord record = readFreeRecord(in, &at);
+            lines += std::to_string(at.first) + "-" + std::to_string(at.last) + " ";
             values.insert(values.end(), record.values.begin(), record.values.end());
         }
     } catch (const RunError& e) {
-        return e.what();
+        return lines + e.what();
     }
 }
 
