@@ -91,37 +91,36 @@ inline bool readUsualFixedField(const char* f, float& value) {
 
 // Whether all 12 fields of the 96 columns at `line` have the form above, as
 // readUsualFixedField() would find field by field; reads 97 bytes. Written
-// byte by byte with masks per column, so that the compiler checks 16 bytes
-// at a time.
-struct FixedColumnMasks {
-    std::uint8_t digit[96], lead[96], point[96], first[96];
-    constexpr FixedColumnMasks() : digit{}, lead{}, point{}, first{} {
+// byte by byte with a template per column, so that the compiler checks 16
+// bytes at a time: a digit column holds c with c ^ '0' <= 9, the point column
+// c ^ '.' == 0, and columns 1-2 a digit, a blank or a minus sign.
+struct FixedColumns {
+    std::uint8_t flip[96], upTo[96], lead[96], first[96];
+    constexpr FixedColumns() : flip{}, upTo{}, lead{}, first{} {
         for (int i = 0; i < 96; ++i) {
             const int column = i % 8;
-            digit[i] = column == 3 ? 0 : 0xFF;  // columns 1-2 take a digit too
-            lead[i] = column < 2 ? 0xFF : 0;    // blank or minus
-            point[i] = column == 3 ? 0xFF : 0;
+            flip[i] = column == 3 ? '.' : '0';
+            upTo[i] = column == 3 ? 0 : 9;
+            lead[i] = column < 2 ? 0xFF : 0;
             first[i] = column == 0 ? 0xFF : 0;
         }
     }
 };
-inline constexpr FixedColumnMasks fixedColumnMasks{};
+inline constexpr FixedColumns fixedColumns{};
 
 inline bool usualFixedLine(const char* line) {
-    const FixedColumnMasks& m = fixedColumnMasks;
+    const FixedColumns& m = fixedColumns;
     std::uint8_t bad = 0;
     for (int i = 0; i < 96; ++i) {
         const auto c = static_cast<std::uint8_t>(line[i]);
         const auto next = static_cast<std::uint8_t>(line[i + 1]);
-        const auto digit = static_cast<std::uint8_t>(-(static_cast<std::uint8_t>(c - '0') < 10));
+        const auto wrong = static_cast<std::uint8_t>(-(static_cast<std::uint8_t>(c ^ m.flip[i]) > m.upTo[i]));
         const auto blank = static_cast<std::uint8_t>(-(c == ' '));
         const auto minus = static_cast<std::uint8_t>(-(c == '-'));
-        const auto point = static_cast<std::uint8_t>(-(c == '.'));
-        const auto nextDigit = static_cast<std::uint8_t>(-(static_cast<std::uint8_t>(next - '0') < 10));
-        std::uint8_t ok = (digit & m.digit[i]) | ((blank | minus) & m.lead[i]) | (point & m.point[i]);
+        const auto nextNotDigit = static_cast<std::uint8_t>(-(static_cast<std::uint8_t>(next ^ '0') > 9));
+        bad |= wrong & ~((blank | minus) & m.lead[i]);
         // Column 1 holds a digit or a minus sign only ahead of a digit.
-        ok &= static_cast<std::uint8_t>(~m.first[i] | blank | nextDigit);
-        bad |= static_cast<std::uint8_t>(~ok);
+        bad |= m.first[i] & ~blank & nextNotDigit;
     }
     return bad == 0;
 }
