@@ -102,6 +102,8 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
     for (const std::size_t size : {blockSize, text.size() + 1}) {
         InputFile in;
         in.openMemory(text, "mem", size);
+        expect(in.countRemainingLines() == std::ssize(linesOf(text)), "line count at block size " + std::to_string(size));
+        in.openMemory(text, "mem", size);
         const int first = size % 2 != 0 ? 11 : 1;
         for (std::string line : linesOf(text)) {
             line.resize(96, ' ');

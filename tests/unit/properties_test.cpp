@@ -86,6 +86,7 @@ TEST(Properties, FixedLinesAtEveryBlockBoundary) {
         }
         for (std::size_t block = 1; block <= 24; ++block) fixedLines(text, block);
     }
+    fixedLines(std::string(5000, '\n') + "x", 7);  // more line ends than a one-byte tally holds
 }
 
 TEST(Properties, FreeFormAtEveryBlockBoundary) {
