@@ -59,6 +59,7 @@ const char* readUsualFreeLine(std::string_view block, TriangleRecord& record) {
         p = fast::parseUsualFreeNumber(p, record.values[k]);
         if (p == nullptr || p >= limit || separatorOf(*p) == none) return nullptr;
     }
+    if (*p == '\n') return p + 1;
     const void* const lineEnd = std::memchr(p, '\n', static_cast<std::size_t>(limit - p));
     return lineEnd != nullptr ? static_cast<const char*>(lineEnd) + 1 : nullptr;
 }

@@ -83,30 +83,28 @@ TriangleRecord readFixedRecord(InputFile& in, int first) {
 
 namespace {
 
-constexpr char twoDigits[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// Columns 1-4 of a usual field, blanks, the sign, the integer digits and the
-// point: for the integer parts 0-999 of non-negative values, then 0-99 of
-// negative ones.
-struct FieldLeads {
-    char text[1100][4];
-    constexpr FieldLeads() : text{} {
+// The columns of a usual field: 1-4 (blanks, the sign, the integer digits and
+// the point) for the integer parts 0-999 of non-negative values, then 0-99 of
+// negative ones; 5-8 for the decimals 0000-9999.
+struct FieldColumns {
+    char lead[1100][4];
+    char decimals[10000][4];
+    constexpr FieldColumns() : lead{}, decimals{} {
         for (int n = 0; n < 1100; ++n) {
-            const int whole = n % 1000;
-            char* lead = text[n];
-            lead[0] = lead[1] = ' ';
-            lead[3] = '.';
+            char* text = lead[n];
+            text[0] = text[1] = ' ';
+            text[3] = '.';
             int column = 2;
-            for (int rest = whole; column == 2 || rest > 0; rest /= 10)
-                lead[column--] = static_cast<char>('0' + rest % 10);
-            if (n >= 1000) lead[column] = '-';
+            for (int rest = n % 1000; column == 2 || rest > 0; rest /= 10)
+                text[column--] = static_cast<char>('0' + rest % 10);
+            if (n >= 1000) text[column] = '-';
         }
+        for (int n = 0; n < 10000; ++n)
+            for (int k = 3, rest = n; k >= 0; --k, rest /= 10)
+                decimals[n][k] = static_cast<char>('0' + rest % 10);
     }
 };
-constexpr FieldLeads fieldLeads{};
+constexpr FieldColumns fieldColumns{};
 
 // Values of 1000 or more, or -100 or less, infinities and NaN: kept out of
 // line, away from the usual case.
@@ -130,19 +128,18 @@ constexpr FieldLeads fieldLeads{};
 }  // namespace
 
 char* formatRecordField(char* out, float value) {
-    // The usual case, |value| below 1000: the text formatFixed() writes,
-    // built without its general steps.
+    // The usual case, |value| below 1000 (below 100 when negative): the text
+    // formatFixed() writes, built without its general steps. The magnitude
+    // times 10^4 must round to at most 9999999 (999999), so lie below the
+    // limit for its sign; compared without a branch on the sign, which varies.
+    static constexpr double limits[2] = {9999999.5, 999999.5};
+    const bool negative = std::signbit(value);
     const double scaled = std::fabs(static_cast<double>(value) * 10000.0);
-    if (scaled < 9999999.5) {
+    if (scaled < limits[negative]) {
         const auto units = static_cast<std::uint32_t>(fast::roundToInteger(scaled));
-        const bool negative = std::signbit(value);
-        if (!negative || units <= 999999) {
-            const std::uint32_t fraction = units % 10000;
-            std::memcpy(out, fieldLeads.text[units / 10000 + (negative ? 1000 : 0)], 4);
-            std::memcpy(out + 4, twoDigits + 2 * (fraction / 100), 2);
-            std::memcpy(out + 6, twoDigits + 2 * (fraction % 100), 2);
-            return out + fixedFieldWidth;
-        }
+        std::memcpy(out, fieldColumns.lead[units / 10000 + 1000 * negative], 4);
+        std::memcpy(out + 4, fieldColumns.decimals[units % 10000], 4);
+        return out + fixedFieldWidth;
     }
     return formatWideField(out, value);
 }
