@@ -45,23 +45,36 @@ const char* skipBlanks(const char* p, const char* limit) {
 
 // Nearly every record is one usual line: blanks, then twelve values in their
 // usual spelling, separated by blanks and at most one comma, and the line end
-// after the twelfth within the block. Returns where the next line starts, or
-// nullptr for anything else, which the scanner then reads.
-const char* readUsualFreeLine(std::string_view block, TriangleRecord& record) {
-    const char* p = block.data();
-    const char* const limit = p + block.size();
-    for (std::size_t k = 0; k < record.values.size(); ++k) {
+// after the twelfth within the block. Two lines are read side by side, since
+// each value's end is needed to find the next and the processor can follow
+// two such chains at once. Returns how many of the two (none, the first, or
+// both) were usual, their records and where the line after each starts;
+// anything else is left to the scanner.
+int readUsualFreeLines(std::string_view block, TriangleRecord (&records)[2], const char* (&after)[2]) {
+    const char* const limit = block.data() + block.size();
+    const auto* const lineEnd = static_cast<const char*>(std::memchr(block.data(), '\n', block.size()));
+    if (lineEnd == nullptr) return 0;
+    // A value must end at a separator; a line end or a slash before the
+    // twelfth then stops the next one. Past the limit, a number ends beyond it.
+    const auto value = [limit](const char* p, bool first, float& value) -> const char* {
         p = skipBlanks(p, limit);
-        if (k > 0 && p < limit && *p == ',') p = skipBlanks(p + 1, limit);
-        if (p == limit) return nullptr;
-        // A value must end at a separator; a line end or a slash before the
-        // twelfth then stops the next one.
-        p = fast::parseUsualFreeNumber(p, record.values[k]);
-        if (p == nullptr || p >= limit || separatorOf(*p) == none) return nullptr;
+        if (!first && *p == ',') p = skipBlanks(p + 1, limit);
+        p = fast::parseUsualFreeNumber(p, value);
+        return p != nullptr && p < limit && separatorOf(*p) != none ? p : nullptr;
+    };
+    const char* p = block.data();
+    const char* q = lineEnd + 1 < limit ? lineEnd + 1 : nullptr;
+    for (std::size_t k = 0; k < recordValueCount; ++k) {
+        p = value(p, k == 0, records[0].values[k]);
+        if (q != nullptr) q = value(q, k == 0, records[1].values[k]);
+        if (p == nullptr) return 0;
     }
-    if (*p == '\n') return p + 1;
-    const void* const lineEnd = std::memchr(p, '\n', static_cast<std::size_t>(limit - p));
-    return lineEnd != nullptr ? static_cast<const char*>(lineEnd) + 1 : nullptr;
+    after[0] = lineEnd + 1;
+    if (q == nullptr) return 1;
+    const auto* const end = *q == '\n' ? q : static_cast<const char*>(std::memchr(q, '\n', limit - q));
+    if (end == nullptr) return 1;
+    after[1] = end + 1;
+    return 2;
 }
 
 }  // namespace
@@ -173,13 +186,19 @@ void FreeFormScanner::skipRestOfLine() {
     afterValue_ = false;
 }
 
+TriangleRecord FreeRecordReader::next(FreeRecordLines* lines) {
+    if (taken_ == ready_) {
+        ready_ = readUsualFreeLines(in_.buffered(), ahead_, after_);
+        taken_ = 0;
+        if (ready_ == 0) return readFreeRecord(in_, lines);
+    }
+    if (lines != nullptr) *lines = {in_.lineNumber(), in_.lineNumber()};
+    in_.passLine(after_[taken_]);
+    return ahead_[taken_++];
+}
+
 TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
     TriangleRecord record;
-    if (const char* next = readUsualFreeLine(in.buffered(), record)) {
-        if (lines != nullptr) *lines = {in.lineNumber(), in.lineNumber()};
-        in.passLine(next);
-        return record;
-    }
     FreeFormScanner scanner(in);
     std::int64_t firstLine = 0;
     for (int k = 0; k < recordValueCount; ++k) {

@@ -135,9 +135,10 @@ inline std::string freeRecords(std::string_view text, std::size_t blockSize, std
     InputFile in;
     in.openMemory(text, "mem", blockSize);
     std::string lines;  // where each record stood
+    FreeRecordReader reader(in);
     try {
         for (FreeRecordLines at;;) {
-            const TriangleRecord record = readFreeRecord(in, &at);
+            const TriangleRecord record = reader.next(&at);
             lines += std::to_string(at.first) + "-" + std::to_string(at.last) + " ";
             values.insert(values.end(), record.values.begin(), record.values.end());
         }
