@@ -30,6 +30,53 @@ Separator separatorOf(char c) {
     return separators.kind[static_cast<unsigned char>(c)];
 }
 
+// Passes over blanks (tabs and carriage returns too), eight at a time where
+// they are blanks; the block is padded for reading past its end.
+const char* skipBlanks(const char* p, const char* limit) {
+    for (;; ++p) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        const std::uint64_t nonBlank = word ^ 0x2020202020202020u;
+        p += nonBlank == 0 ? 8 : std::countr_zero(nonBlank) >> 3;
+        if (p >= limit) return limit;
+        if (separatorOf(*p) != blank) return p;
+    }
+}
+
+// Nearly every record is one usual line: blanks, then twelve values in their
+// usual spelling, separated by blanks and at most one comma, and the line end
+// after the twelfth within the block. Two lines are read side by side, since
+// each value's end is needed to find the next and the processor can follow
+// two such chains at once. Returns how many of the two (none, the first, or
+// both) were usual, their records and where the line after each starts;
+// anything else is left to the scanner.
+int readUsualFreeLines(std::string_view block, TriangleRecord (&records)[2], const char* (&after)[2]) {
+    const char* const limit = block.data() + block.size();
+    const auto* const lineEnd = static_cast<const char*>(std::memchr(block.data(), '\n', block.size()));
+    if (lineEnd == nullptr) return 0;
+    // A value must end at a separator; a line end or a slash before the
+    // twelfth then stops the next one. Past the limit, a number ends beyond it.
+    const auto value = [limit](const char* p, bool first, float& value) -> const char* {
+        p = skipBlanks(p, limit);
+        if (!first && *p == ',') p = skipBlanks(p + 1, limit);
+        p = fast::parseUsualFreeNumber(p, value);
+        return p != nullptr && p < limit && separatorOf(*p) != none ? p : nullptr;
+    };
+    const char* p = block.data();
+    const char* q = lineEnd + 1 < limit ? lineEnd + 1 : nullptr;
+    for (std::size_t k = 0; k < recordValueCount; ++k) {
+        p = value(p, k == 0, records[0].values[k]);
+        if (q != nullptr) q = value(q, k == 0, records[1].values[k]);
+        if (p == nullptr) return 0;
+    }
+    after[0] = lineEnd + 1;
+    if (q == nullptr) return 1;
+    const auto* const end = *q == '\n' ? q : static_cast<const char*>(std::memchr(q, '\n', limit - q));
+    if (end == nullptr) return 1;
+    after[1] = end + 1;
+    return 2;
+}
+
 }  // namespace
 
 ScannedValue FreeFormScanner::nextValue() {
@@ -37,15 +84,8 @@ ScannedValue FreeFormScanner::nextValue() {
         const char* p = in_.cursor_;
         const char* const limit = in_.limit_;
         for (;;) {
-            // Blanks eight at a time (the block is padded for reading past its end).
-            std::uint64_t word;
-            std::memcpy(&word, p, sizeof word);
-            const std::uint64_t nonBlank = word ^ 0x2020202020202020u;
-            p += nonBlank == 0 ? 8 : std::countr_zero(nonBlank) >> 3;
-            if (p >= limit) {
-                p = limit;
-                break;
-            }
+            p = skipBlanks(p, limit);
+            if (p == limit) break;
             const Separator kind = separatorOf(*p);
             if (kind == none) break;
             if (kind == lineEnd) ++in_.line_;
@@ -154,9 +194,20 @@ void FreeFormScanner::skipRestOfLine() {
     afterValue_ = false;
 }
 
+TriangleRecord FreeRecordReader::next(FreeRecordLines* lines) {
+    if (taken_ == ready_) {
+        ready_ = readUsualFreeLines(in_.buffered(), ahead_, after_);
+        taken_ = 0;
+        if (ready_ == 0) return readFreeRecord(in_, lines);
+    }
+    if (lines != nullptr) *lines = {in_.lineNumber(), in_.lineNumber()};
+    in_.passLine(after_[taken_]);
+    return ahead_[taken_++];
+}
+
 TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
-    FreeFormScanner scanner(in);
     TriangleRecord record;
+    FreeFormScanner scanner(in);
     std::int64_t firstLine = 0;
     for (int k = 0; k < recordValueCount; ++k) {
         const ScannedValue value = scanner.nextValue();

@@ -50,6 +50,15 @@ public:
     // last line without a line end counts too.
     std::int64_t countRemainingLines();
 
+    // For readers that take a whole line at once: the unread bytes of the
+    // block (readPadding more may be read behind them), and passing over a
+    // line of them, `next` being just after its line end.
+    std::string_view buffered() const { return {cursor_, static_cast<std::size_t>(limit_ - cursor_)}; }
+    void passLine(const char* next) {
+        cursor_ = next;
+        ++line_;
+    }
+
 private:
     // The free-form reader works on the block in place.
     friend class FreeFormScanner;

@@ -29,6 +29,17 @@ inline double roundToInteger(double scaled) {
     return (scaled + roundingShift) - roundingShift;
 }
 
+// m / 10^k as the nearest float, for m below 2^24 and k from 0 to 7, without
+// a division. The product of m and the double nearest 10^-k lies within
+// 2^-52 (relatively) of m / 10^k. A float midpoint has 25 significant bits,
+// which m / 10^k cannot have for such an m, so it lies at least 2^-25 * 10^-k,
+// over 2^-49, away from any; rounding the product to float thus gives the
+// float nearest m / 10^k, as a division would.
+inline float scaleDown(std::uint64_t m, int k) {
+    static constexpr double tenths[] = {1e0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7};
+    return static_cast<float>(static_cast<double>(static_cast<std::int64_t>(m)) * tenths[k]);
+}
+
 // For each byte: its class in the upper bits (digit, blank, minus, other) and
 // its digit value (0 for non-digits) in the lower four.
 enum : std::uint8_t { digitClass = 0x00, blankClass = 0x10, minusClass = 0x20, otherClass = 0x30 };
@@ -72,22 +83,127 @@ inline bool readUsualFixedField(const char* f, float& value) {
     const unsigned lead = ((e0 >> 4) << 4) | ((e1 >> 4) << 2) | (e2 >> 4);
     const bool usual = fractionDigits & (f[3] == '.') & static_cast<bool>((usualLeads >> lead) & 1);
     const std::uint32_t whole = (e0 & 15) * 100 + (e1 & 15) * 10 + (e2 & 15);
-    // The integer m (below 10^7) times the double nearest 10^-4 is within
-    // 2^-52 of m / 10^4, while m / 10^4 lies at least 2^-34 (relatively) away
-    // from any midpoint between two floats; so rounding the product to float
-    // gives the float nearest m / 10^4, as a division would, only faster.
-    const auto magnitude = static_cast<float>(static_cast<double>(whole * 10000u + fraction) * 1e-4);
+    const float magnitude = scaleDown(whole * 10000u + fraction, 4);
     const std::uint32_t sign = static_cast<std::uint32_t>((e0 | e1) & minusClass) << 26;
     value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(magnitude) | sign);
     return usual;
 }
 
+// Whether all 12 fields of the 96 columns at `line` have the form above, as
+// readUsualFixedField() would find field by field; reads 97 bytes. Written
+// byte by byte with a template per column, so that the compiler checks 16
+// bytes at a time: a digit column holds c with c ^ '0' <= 9, the point column
+// c ^ '.' == 0, and columns 1-2 a digit, a blank or a minus sign.
+struct FixedColumns {
+    std::uint8_t flip[96], upTo[96], lead[96], first[96];
+    constexpr FixedColumns() : flip{}, upTo{}, lead{}, first{} {
+        for (int i = 0; i < 96; ++i) {
+            const int column = i % 8;
+            flip[i] = column == 3 ? '.' : '0';
+            upTo[i] = column == 3 ? 0 : 9;
+            lead[i] = column < 2 ? 0xFF : 0;
+            first[i] = column == 0 ? 0xFF : 0;
+        }
+    }
+};
+inline constexpr FixedColumns fixedColumns{};
+
+inline bool usualFixedLine(const char* line) {
+    const FixedColumns& m = fixedColumns;
+    std::uint8_t bad = 0;
+    for (int i = 0; i < 96; ++i) {
+        const auto c = static_cast<std::uint8_t>(line[i]);
+        const auto next = static_cast<std::uint8_t>(line[i + 1]);
+        const auto wrong = static_cast<std::uint8_t>(-(static_cast<std::uint8_t>(c ^ m.flip[i]) > m.upTo[i]));
+        const auto blank = static_cast<std::uint8_t>(-(c == ' '));
+        const auto minus = static_cast<std::uint8_t>(-(c == '-'));
+        const auto nextNotDigit = static_cast<std::uint8_t>(-(static_cast<std::uint8_t>(next ^ '0') > 9));
+        bad |= wrong & ~((blank | minus) & m.lead[i]);
+        // Column 1 holds a digit or a minus sign only ahead of a digit.
+        bad |= m.first[i] & ~blank & nextNotDigit;
+    }
+    return bad == 0;
+}
+
+// The float nearest to mantissa * 10^exponent10, where the mantissa has
+// `digits` decimal digits, computed exactly in double precision; false,
+// nothing written, where that cannot be done.
+bool scaleExactly(std::uint64_t mantissa, int digits, int exponent10, float& value);
+
+// The number of decimal digits at the start of the 8 bytes in `word` (first
+// byte lowest), and the bytes less '0' in `offset`.
+inline int leadingDigits(std::uint64_t word, std::uint64_t& offset) {
+    offset = word - 0x3030303030303030u;
+    return std::countr_zero(nonDigitBytes(offset)) >> 3;
+}
+
+// The value of the first `count` (0 to 8) digits of `offset`.
+inline std::uint64_t digitsValue(std::uint64_t offset, int count) {
+    // Move them to the top (in two steps: 64 places would be too many at
+    // once); the freed low bytes are leading zeros.
+    std::uint64_t v = offset << (4 * (8 - count)) << (4 * (8 - count));
+    v = (v * 10) + (v >> 8);  // byte pairs
+    v = (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+         (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+        32;
+    return v;
+}
+
+inline constexpr std::uint64_t integerPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
 // Reads a number in its usual free-form spelling ("-12.345", ".5", "3",
-// "1.5E-3": at most 7 digits before and 7 after the point, an exponent of at
-// most 3 digits) starting at p, looking at 8 bytes at a time: at least 24
+// "1.5E-3": at most 7 digits before the point and 15 in all, an exponent of
+// at most 3 digits) starting at p, looking at 8 bytes at a time: at least 24
 // bytes from p on must be readable. Returns where the number ends (the caller
 // checks that a separator stands there), or nullptr for anything unusual,
 // which the general reader then takes.
-const char* parseUsualFreeNumber(const char* p, float& value);
+inline const char* parseUsualFreeNumber(const char* p, float& value) {
+    const bool negative = *p == '-';
+    p += (*p == '-') | (*p == '+');
+    // The digits with the point taken out, as one word: the whole digits from
+    // the word at p, the rest from the word after the point.
+    std::uint64_t word;
+    std::uint64_t after;
+    std::uint64_t offset;
+    std::memcpy(&word, p, 8);
+    std::memcpy(&after, p + 1, 8);
+    const int whole = leadingDigits(word, offset);
+    if (whole == 8) return nullptr;
+    const bool point = p[whole] == '.';
+    const std::uint64_t wholeBytes = (std::uint64_t{1} << (8 * whole)) - 1;
+    if (point) word = (word & wholeBytes) | (after & ~wholeBytes);
+    int digits = leadingDigits(word, offset);
+    std::uint64_t mantissa = digitsValue(offset, digits);
+    if (digits == 8) {  // and up to 7 more
+        std::memcpy(&word, p + 8 + point, 8);
+        const int more = leadingDigits(word, offset);
+        if (more == 8) return nullptr;
+        mantissa = mantissa * integerPowersOfTen[more] + digitsValue(offset, more);
+        digits += more;
+    }
+    if (digits == 0) return nullptr;
+    p += digits + point;
+    int exponent = whole - digits;  // less the digits after the point
+    if ((*p | 0x20) == 'e' || (*p | 0x20) == 'd') {
+        ++p;
+        const bool exponentNegative = *p == '-';
+        p += (*p == '-') | (*p == '+');
+        int written = 0;
+        int count = 0;
+        for (; count < 4 && static_cast<unsigned char>(*p - '0') < 10; ++count, ++p)
+            written = written * 10 + (*p - '0');
+        if (count == 0 || count == 4) return nullptr;
+        exponent += exponentNegative ? -written : written;
+    }
+    float magnitude;
+    if (static_cast<unsigned>(-exponent) <= 7 && mantissa < (1u << 24)) {
+        magnitude = scaleDown(mantissa, -exponent);
+    } else if (!scaleExactly(mantissa, digits, exponent, magnitude)) {
+        return nullptr;
+    }
+    // The sign bit set without a branch, since signs vary from value to value.
+    value = std::bit_cast<float>(std::bit_cast<std::uint32_t>(magnitude) | std::uint32_t{negative} << 31);
+    return p;
+}
 
 }  // namespace triangle::fast

@@ -15,19 +15,21 @@ namespace {
 constexpr double exactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
-// The float nearest to mantissa * 10^exponent10, where the mantissa has
-// `digits` decimal digits. At most 15 digits are exact in a double, and so is
-// a product with a power of ten below 2^53; a quotient by 10^k, k <= 12,
-// rounded to double and then to float is still the correctly rounded float
-// (the quotient cannot lie within 2^-53 of a float midpoint without being
-// one). False, nothing written, outside that range.
-bool scaleExactly(std::uint64_t mantissa, int digits, int exponent10, float& value) {
+}  // namespace
+
+// At most 15 digits are exact in a double, and so is a product with a power
+// of ten below 2^53; a quotient by 10^k, k <= 12, rounded to double and then
+// to float is still the correctly rounded float (the quotient cannot lie
+// within 2^-53 of a float midpoint without being one).
+bool fast::scaleExactly(std::uint64_t mantissa, int digits, int exponent10, float& value) {
     if (digits > 15 || exponent10 < -12 || exponent10 + digits > 15) return false;
     const auto exact = static_cast<double>(mantissa);
     value = static_cast<float>(exponent10 >= 0 ? exact * exactPowersOfTen[exponent10]
                                                : exact / exactPowersOfTen[-exponent10]);
     return true;
 }
+
+namespace {
 
 // The nearest float to (-1)^negative * digits * 10^exponent10, where `digits`
 // holds the decimal digits of the mantissa (leading zeros allowed).
@@ -39,7 +41,7 @@ float decimalToFloat(bool negative, std::string_view digits, int exponent10) {
     std::uint64_t mantissa = 0;
     if (significant <= 15)
         for (const char c : digits) mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
-    if (!scaleExactly(mantissa, significant, exponent10, result)) {
+    if (!fast::scaleExactly(mantissa, significant, exponent10, result)) {
         // Everything else: the digit string with its exponent, correctly
         // rounded by the standard library. Short texts are built on the stack,
         // so that even unusual numbers do not allocate.
@@ -158,27 +160,6 @@ bool parseNumber(std::string_view text, int impliedDecimals, bool signAloneStart
     return parseUnsigned(text, negative, impliedDecimals, signAloneStartsExponent, value);
 }
 
-// The number of decimal digits at the start of the 8 bytes in `word` (first
-// byte lowest), and the bytes less '0' in `offset`.
-int leadingDigits(std::uint64_t word, std::uint64_t& offset) {
-    offset = word - 0x3030303030303030u;
-    const std::uint64_t nonDigits = fast::nonDigitBytes(offset);
-    return nonDigits == 0 ? 8 : std::countr_zero(nonDigits) >> 3;
-}
-
-// The value of the first `count` (1 to 7) digits of `offset`.
-std::uint64_t digitsValue(std::uint64_t offset, int count) {
-    // Move them to the top; the freed low bytes are leading zeros.
-    std::uint64_t v = offset << (8 * (8 - count));
-    v = (v * 10) + (v >> 8);  // byte pairs
-    v = (((v & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
-         (((v >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
-        32;
-    return v;
-}
-
-constexpr std::uint64_t integerPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-
 // Writes `length` characters of `text` right-aligned in `width`; nullptr when they do not fit.
 char* rightAligned(char* out, int width, const char* text, std::size_t length) {
     const auto w = static_cast<std::size_t>(width);
@@ -210,43 +191,6 @@ bool parseFixedField(std::string_view field, float& value) {
 
 bool parseFreeValue(std::string_view text, float& value) {
     return parseNumber(text, 0, false, value);
-}
-
-const char* fast::parseUsualFreeNumber(const char* p, float& value) {
-    const bool negative = *p == '-';
-    p += (*p == '-') | (*p == '+');
-    std::uint64_t word;
-    std::uint64_t offset;
-    std::memcpy(&word, p, 8);
-    const int whole = leadingDigits(word, offset);
-    if (whole == 8) return nullptr;
-    std::uint64_t mantissa = whole > 0 ? digitsValue(offset, whole) : 0;
-    p += whole;
-    int fraction = 0;
-    if (*p == '.') {
-        ++p;
-        std::memcpy(&word, p, 8);
-        fraction = leadingDigits(word, offset);
-        if (fraction == 8) return nullptr;
-        if (fraction > 0) mantissa = mantissa * integerPowersOfTen[fraction] + digitsValue(offset, fraction);
-        p += fraction;
-    }
-    if (whole + fraction == 0) return nullptr;
-    int exponent = -fraction;
-    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
-        ++p;
-        const bool exponentNegative = *p == '-';
-        p += (*p == '-') | (*p == '+');
-        int written = 0;
-        int count = 0;
-        for (; count < 4 && isDigit(*p); ++count, ++p) written = written * 10 + (*p - '0');
-        if (count == 0 || count == 4) return nullptr;
-        exponent += exponentNegative ? -written : written;
-    }
-    float magnitude;
-    if (!scaleExactly(mantissa, whole + fraction, exponent, magnitude)) return nullptr;
-    value = negative ? -magnitude : magnitude;
-    return p;
 }
 
 char* tryFormatFixed(char* out, float value, int width, int decimals) {

@@ -15,7 +15,7 @@ OutputFile::~OutputFile() {
 void OutputFile::start(std::FILE* file, std::string path) {
     file_.reset(file);
     path_ = std::move(path);
-    buffer_ = std::make_unique<char[]>(blockSize);
+    buffer_.reset(new char[blockSize]);  // not filled: pages fault only where lines land
     used_ = 0;
     finished_ = false;
 }

@@ -163,8 +163,8 @@ void readControlFile(RunContext& context, const PreambleProfile& profile,
     context.nameMayNeedQuotes = nameEnd != 0;
 }
 
-std::int32_t countDataFileLines(const RunContext& context, const std::string& path) {
-    InputFile data;
+std::int32_t countDataFileLines(RunContext& context, const std::string& path) {
+    InputFile& data = context.dataFile;  // every opening of the data file reads into the same block
     try {
         data.open(path);
         const std::int64_t count = data.countRemainingLines();
@@ -186,8 +186,7 @@ void printLineCount(OutputFile& console, std::int32_t lineCount, int width) {
 }
 
 // The header block: the run of leading lines holding "#" in their first 100 characters.
-std::int32_t measureHeaderBlock(const std::string& path, std::int32_t lineCount) {
-    InputFile data;
+std::int32_t measureHeaderBlock(InputFile& data, const std::string& path, std::int32_t lineCount) {
     data.open(path);
     std::string_view head;
     std::int32_t count = 0;
@@ -240,7 +239,7 @@ RunContext RunPreamble(const PreambleProfile& profile, std::span<const std::stri
     const std::string dataPath = context.dataPath();
     context.lineCount = countDataFileLines(context, dataPath);
     printLineCount(console, context.lineCount, profile.lineCountWidth);
-    context.headerCount = measureHeaderBlock(dataPath, context.lineCount);
+    context.headerCount = measureHeaderBlock(context.dataFile, dataPath, context.lineCount);
     printHeaderCount(console, context.headerCount, profile.freeFormatHeaderCount);
     console.flush();
     if (context.headerCount == context.lineCount)

@@ -54,13 +54,27 @@ bool looksFreeForm(std::string_view line) {
 
 }  // namespace
 
-TriangleRecord readFixedRecord(InputFile& in) {
+TriangleRecord readFixedRecord(InputFile& in, int first) {
+    TriangleRecord record;
+    // Nearly every line is twelve usual fields and a line end, all in the
+    // block: checked at once, and only the values wanted are converted.
+    if (const std::string_view unread = in.buffered();
+        unread.size() > fixedLineLength && fast::usualFixedLine(unread.data())) {
+        const std::string_view lineEnd = unread.substr(fixedLineLength, 2);
+        const std::size_t ending = lineEnd[0] == '\n' ? 1 : lineEnd == "\r\n" ? 2 : 0;
+        if (ending != 0) {
+            for (int k = first - 1; k < recordValueCount; ++k)
+                fast::readUsualFixedField(unread.data() + k * fixedFieldWidth,
+                                          record.values[static_cast<std::size_t>(k)]);
+            in.passLine(unread.data() + fixedLineLength + ending);
+            return record;
+        }
+    }
+
     const std::int64_t line = in.lineNumber();
     std::string_view text;
     if (!in.readLine(text, fixedLineLength))
         failBadInput(in.path(), line, "expected a data line, found the end of the file");
-
-    TriangleRecord record;
     char padded[fixedLineLength];
     if (text.size() < fixedLineLength) {
         // Missing columns read as blanks.
@@ -68,64 +82,48 @@ TriangleRecord readFixedRecord(InputFile& in) {
         std::memset(padded + text.size(), ' ', fixedLineLength - text.size());
         text = std::string_view(padded, fixedLineLength);
     }
-    // Nearly every line is in the usual form: read all twelve fields without a
-    // branch, and go through them one by one only when one is not.
-    const char* const columns = text.data();
-    bool usual = true;
-    for (int k = 0; k < recordValueCount; ++k)
-        usual &= fast::readUsualFixedField(columns + k * fixedFieldWidth,
-                                           record.values[static_cast<std::size_t>(k)]);
-    if (usual) return record;
     for (int k = 0; k < recordValueCount; ++k) {
-        const std::string_view field(columns + k * fixedFieldWidth, fixedFieldWidth);
+        const std::string_view field(text.data() + k * fixedFieldWidth, fixedFieldWidth);
         if (!parseFixedField(field, record.values[static_cast<std::size_t>(k)])) {
-            const int first = k * fixedFieldWidth + 1;
+            const int column = k * fixedFieldWidth + 1;
             failBadInput(in.path(), line,
-                         "field " + std::to_string(k + 1) + " (columns " + std::to_string(first) + "-" +
-                             std::to_string(first + fixedFieldWidth - 1) + "): expected a number, found " +
+                         "field " + std::to_string(k + 1) + " (columns " + std::to_string(column) + "-" +
+                             std::to_string(column + fixedFieldWidth - 1) + "): expected a number, found " +
                              quoted(field) + (looksFreeForm(text) ? freeFormHint : ""));
         }
     }
+    std::fill_n(record.values.begin(), first - 1, 0.0f);
     return record;
 }
 
 namespace {
 
-constexpr char twoDigits[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-}  // namespace
-
-char* formatRecordField(char* out, float value) {
-    // The usual case, |value| below 1000: the text formatFixed() writes,
-    // built without its general steps.
-    const double scaled = std::fabs(static_cast<double>(value) * 10000.0);
-    if (scaled < 9999999.5) {
-        const auto units = static_cast<std::uint32_t>(fast::roundToInteger(scaled));
-        const bool negative = std::signbit(value);
-        if (!negative || units <= 999999) {
-            const std::uint32_t whole = units / 10000;
-            const std::uint32_t fraction = units % 10000;
-            std::memcpy(out + 4, twoDigits + 2 * (fraction / 100), 2);
-            std::memcpy(out + 6, twoDigits + 2 * (fraction % 100), 2);
-            out[3] = '.';
-            out[2] = static_cast<char>('0' + whole % 10);
-            const char sign = negative ? '-' : ' ';
-            if (whole >= 100) {
-                out[1] = static_cast<char>('0' + whole / 10 % 10);
-                out[0] = static_cast<char>('0' + whole / 100);
-            } else if (whole >= 10) {
-                out[1] = static_cast<char>('0' + whole / 10);
-                out[0] = sign;
-            } else {
-                out[1] = sign;
-                out[0] = ' ';
-            }
-            return out + fixedFieldWidth;
+// The columns of a usual field: 1-4 (blanks, the sign, the integer digits and
+// the point) for the integer parts 0-999 of non-negative values, then 0-99 of
+// negative ones; 5-8 for the decimals 0000-9999.
+struct FieldColumns {
+    char lead[1100][4];
+    char decimals[10000][4];
+    constexpr FieldColumns() : lead{}, decimals{} {
+        for (int n = 0; n < 1100; ++n) {
+            char* text = lead[n];
+            text[0] = text[1] = ' ';
+            text[3] = '.';
+            int column = 2;
+            for (int rest = n % 1000; column == 2 || rest > 0; rest /= 10)
+                text[column--] = static_cast<char>('0' + rest % 10);
+            if (n >= 1000) text[column] = '-';
         }
+        for (int n = 0; n < 10000; ++n)
+            for (int k = 3, rest = n; k >= 0; --k, rest /= 10)
+                decimals[n][k] = static_cast<char>('0' + rest % 10);
     }
+};
+constexpr FieldColumns fieldColumns{};
+
+// Values of 1000 or more, or -100 or less, infinities and NaN: kept out of
+// line, away from the usual case.
+[[gnu::cold]] char* formatWideField(char* out, float value) {
     if (std::isinf(value)) return std::memcpy(out, value > 0 ? "     Inf" : "    -Inf", 8), out + 8;
     // As many decimals as fit, always with a point; NaN as the word.
     for (int decimals = 4; decimals >= 0; --decimals)
@@ -140,6 +138,25 @@ char* formatRecordField(char* out, float value) {
     std::memset(out, ' ', fixedFieldWidth);
     std::memcpy(out + fixedFieldWidth - length, text, length);
     return out + fixedFieldWidth;
+}
+
+}  // namespace
+
+char* formatRecordField(char* out, float value) {
+    // The usual case, |value| below 1000 (below 100 when negative): the text
+    // formatFixed() writes, built without its general steps. The magnitude
+    // times 10^4 must round to at most 9999999 (999999), so lie below the
+    // limit for its sign; compared without a branch on the sign, which varies.
+    static constexpr double limits[2] = {9999999.5, 999999.5};
+    const bool negative = std::signbit(value);
+    const double scaled = std::fabs(static_cast<double>(value) * 10000.0);
+    if (scaled < limits[negative]) {
+        const auto units = static_cast<std::uint32_t>(fast::roundToInteger(scaled));
+        std::memcpy(out, fieldColumns.lead[units / 10000 + 1000 * negative], 4);
+        std::memcpy(out + 4, fieldColumns.decimals[units % 10000], 4);
+        return out + fixedFieldWidth;
+    }
+    return formatWideField(out, value);
 }
 
 void writeFixedRecord(OutputFile& out, const TriangleRecord& record) {

@@ -57,8 +57,9 @@ void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy);
 // Reads the next line as one fixed-width record. Exactly one line is
 // consumed; a short line reads as if filled with blanks to 96 characters, and
 // characters after column 96 are ignored. Throws RunError when a field is not
-// a number or no line is left.
-TriangleRecord readFixedRecord(InputFile& in);
+// a number or no line is left. Values ahead of position `first` are checked
+// but not converted: they read as 0.
+TriangleRecord readFixedRecord(InputFile& in, int first = 1);
 
 // Where the values of the last free-form record stood.
 struct FreeRecordLines {
@@ -71,6 +72,22 @@ struct FreeRecordLines {
 // skipped. Throws RunError when a value is not a number, or when the file ends
 // before the twelfth value.
 TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr);
+
+// Reads free-form records one after another, as readFreeRecord() does, only
+// faster: a usual line is read together with the next one, whose record is
+// kept for the next call. Nothing else may read the input in between.
+class FreeRecordReader {
+public:
+    explicit FreeRecordReader(InputFile& in) : in_(in) {}
+    TriangleRecord next(FreeRecordLines* lines = nullptr);
+
+private:
+    InputFile& in_;
+    TriangleRecord ahead_[2];
+    const char* after_[2] = {};
+    int ready_ = 0;  // records read ahead
+    int taken_ = 0;  // of them, handed out
+};
 
 // Writes the 12 values as one line of 96 characters. A value that fits
 // 8 characters with 4 decimals is written so ("  0.5000", "-12.3456"). A

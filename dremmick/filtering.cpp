@@ -79,11 +79,12 @@ void runFiltering(triangle::RunContext& context) {
     std::int64_t written = 0;
     const std::int32_t dataLines = context.lineCount - context.headerCount;
     std::int64_t expectedLine = context.headerCount + 1;
+    triangle::FreeRecordReader reader(context.dataFile);
     for (std::int32_t i = 0; i < dataLines; ++i, ++expectedLine) {
         TriangleRecord record;
         triangle::FreeRecordLines lines;
         try {
-            record = triangle::readFreeRecord(context.dataFile, &lines);
+            record = reader.next(&lines);
         } catch (triangle::RunError& error) {
             if (watch.line != 0) error.append(watch.note());
             throw;

@@ -65,7 +65,8 @@ void formatReportLine(const CurvatureBin& bin, char* out) {
 namespace {
 
 TriangleRecord readDataLine(triangle::InputFile& data) {
-    TriangleRecord record = triangle::readFixedRecord(data);
+    // Every field is checked; only the curvature and the velocity are used.
+    TriangleRecord record = triangle::readFixedRecord(data, 11);
     record.curvature() = std::fabs(record.curvature());
     record.velocity() = std::fabs(record.velocity());
     return record;

@@ -34,7 +34,7 @@ std::string fourDecimals(long m, int width) {
 // A number in one of many spellings, usual ones most often.
 std::string spelling() {
     static const char* const odd[] = {"NaN", "-Inf", "infinity", "abc", "1..2", ".", "-", "1e", "1.5E+", "3*0.0",
-                                      "0x10", "1,5", "1:5", "1/5", "+.5D-3", "00000000000000000001e-50"};
+                                      "0x10", "1,5", "1:5", "1/5", "+.5D-3", "00000000000000000001e-50", ""};
     if (pick(8) == 0) return odd[pick(std::size(odd))];
     std::string text = pick(4) == 0 ? "-" : pick(8) == 0 ? "+" : "";
     const int digits = pick(4) == 0 ? 1 + pick(24) : 1 + pick(7);
@@ -58,6 +58,12 @@ TEST(Properties, NumberSpellings) {
                 field[column] = byte;
                 numberText(field);
                 fixedLines(field + field + "\n", 5);
+                std::string twelve;  // and as one of twelve fields
+                for (std::size_t k = 0; k < 12; ++k) twelve += k == (5 * column + byte) % 12 ? field : fourDecimals(m, 8);
+                fixedLines("\n" + twelve + (column % 2 ? "\n" : "\r\n"), 5);
+                std::string line[2];  // and among twelve free-form values, on a line after a usual one
+                for (std::size_t k = 0; k < 24; ++k) line[k / 12] += (k == 12 + column ? field : fourDecimals(m, 0)) + " ,"[k % 2];
+                freeForm(line[0] + "\n" + line[1] + "\n", 8);
             }
 }
 
@@ -65,8 +71,9 @@ TEST(Properties, FixedLinesAtEveryBlockBoundary) {
     for (int n = 0; n < 300; ++n) {
         std::string text;
         for (int line = pick(6); line >= 0; --line) {
-            for (int k = pick(14); k > 0; --k) {
-                std::string field = pick(3) ? fourDecimals(pick(20000000) - 10000000, 8) : spelling();
+            // Every other text: lines of twelve fields, few of them unusual.
+            for (int k = n % 2 ? 12 : pick(14); k > 0; --k) {
+                std::string field = pick(n % 2 ? 60 : 3) ? fourDecimals(pick(11000000) - 1000000, 8) : spelling();
                 field.resize(8, ' ');
                 text += pick(20) ? field : field.substr(0, pick(8));
             }
@@ -74,14 +81,18 @@ TEST(Properties, FixedLinesAtEveryBlockBoundary) {
         }
         for (std::size_t block = 1; block <= 24; ++block) fixedLines(text, block);
     }
+    fixedLines(std::string(5000, '\n') + "x", 7);  // more line ends than a one-byte tally holds
 }
 
 TEST(Properties, FreeFormAtEveryBlockBoundary) {
     static const char* const separators[] = {" ", "  ", ",", " , ", "\t", "\n", "\r\n", ", \n", "\n\n"};
     for (int n = 0; n < 400; ++n) {
         std::string text;
-        for (int value = pick(40); value > 0; --value)
-            text += (pick(6) ? fourDecimals(pick(2000000) - 1000000, 0) : spelling()) + separators[pick(9)];
+        for (int value = 0, count = pick(40); value < count; ++value) {
+            // Every other text: lines of twelve values, mostly usual ones.
+            const int separator = n % 2 == 0 ? pick(9) : value % 12 == 11 ? 5 + pick(2) : pick(5);
+            text += (pick(6) ? fourDecimals(pick(2000000) - 1000000, 0) : spelling()) + separators[separator];
+        }
         for (std::size_t block = 1; block <= 40; ++block) freeForm(text, block);
     }
 }
@@ -117,6 +128,8 @@ TEST(ExhaustiveSweeps, EveryFourDecimalFieldAndItsNeighbours) {
         char field[8];
         formatRecordField(field, value);
         if (std::string(field, 8) != text) ADD_FAILURE() << "writes " << text;
+        if (m % 89 == 0)  // free-form values of 7 digits with every scale
+            for (int k = 0; k <= 7; ++k) numberText(std::to_string(m) + "e-" + std::to_string(k));
         if (m % 97 == 0 || (m >= 0 && m < 100000))  // report fields: every value from 0 to 10
             for (const float near : {std::nextafter(value, -INFINITY), value, std::nextafter(value, INFINITY)})
                 writtenField(near);
