@@ -27,15 +27,12 @@ cp -RP "$folder" "$work" || exit 2
 (cd "$work" && rm -rf cmd expected_stdout expected status stderr stdout_full)
 
 # Regular files and symbolic links, marked f or l.
-listing() {
-    (cd "$1" && { find . -type f | sed 's/^/f /'; find . -type l | sed 's/^/l /'; }) | sort
-}
+listing() { (cd "$1" && { find . -type f | sed 's/^/f /'; find . -type l | sed 's/^/l /'; }) | sort; }
 listing "$work" >"$tmp/files_before"
 
 out=$tmp/stdout
 [ -e "$folder/stdout_full" ] && out=/dev/full
-: >"$tmp/stdout"
-: >"$tmp/stderr"
+: >"$tmp/stdout" && : >"$tmp/stderr" && : >"$tmp/patterns"
 status=0
 while read -r program arguments; do
     case $arguments in "<"*) cp "$work/${arguments#<}" "$work/input.txt" && arguments= ;; esac
@@ -46,14 +43,10 @@ while read -r program arguments; do
 done <"$folder/cmd"
 
 failed=0
-fail() {
-    echo "$folder: $*"
-    failed=1
-}
+fail() { echo "$folder: $*" && failed=1; }
 expected_status=0
 [ -e "$folder/status" ] && expected_status=$(cat "$folder/status")
 [ "$status" = "$expected_status" ] || fail "exit status $status, expected $expected_status"
-: >"$tmp/patterns"
 [ -e "$folder/stderr" ] && cp "$folder/stderr" "$tmp/patterns"
 line=0
 while IFS= read -r pattern; do

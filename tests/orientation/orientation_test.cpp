@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <random>
 #include <string_view>
@@ -17,6 +16,9 @@
 
 namespace orientation {
 namespace {
+
+// The arrays callers hand over are plain runs of floats.
+static_assert(sizeof(Matrix3) == 9 * sizeof(float) && sizeof(SymmetryOperatorArray) == 216 * sizeof(float));
 
 using Bits3 = std::array<std::uint32_t, 3>;
 constexpr float pi = 3.1415927f;  // 0x40490FDB

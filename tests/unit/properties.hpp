@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,7 @@ inline bool same(float a, float b) {
 // The reference reader. Fixed fields drop their blanks, may write the
 // exponent as a sign alone and imply the point before their last 4 digits.
 inline std::optional<float> referenceNumber(std::string text, bool fixedField) {
-    if (fixedField) std::erase(text, ' ');
-    if (fixedField && text.empty()) return 0.0f;
+    if (fixedField && (std::erase(text, ' '), text.empty())) return 0.0f;
     std::size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
     const bool negative = i == 1 && text[0] == '-';
     std::string word = text.substr(i);
@@ -64,8 +64,7 @@ inline std::optional<float> referenceNumber(std::string text, bool fixedField) {
         if (c == 'e' || c == 'd') ++i;
         else if (!fixedField || (c != '+' && c != '-')) return std::nullopt;
         const bool negativeExponent = i < text.size() && text[i] == '-';
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (i == text.size()) return std::nullopt;
+        if ((i += i < text.size() && (text[i] == '+' || text[i] == '-')) == text.size()) return std::nullopt;
         for (; i < text.size(); ++i) {
             if (!std::isdigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
             exponent = std::min(exponent * 10 + (text[i] - '0'), 1000000L);
@@ -83,14 +82,9 @@ inline std::optional<float> referenceNumber(std::string text, bool fixedField) {
 // Lines of `text`, each without its line end (and the '\r' before it).
 inline std::vector<std::string> linesOf(std::string_view text) {
     std::vector<std::string> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string line(text.substr(start, end - start));
+    std::istringstream in{std::string(text)};
+    for (std::string line; std::getline(in, line); lines.push_back(line))
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
     return lines;
 }
 
@@ -161,11 +155,8 @@ inline void freeForm(std::string_view text, std::size_t smallBlock) {
         expect(value && same(*value, values[count]), "free value '" + item + "'");
         i = (count + 1) % 12 != 0 ? end : std::min(text.find('\n', end), text.size() - 1) + 1;
     }
-    std::size_t longest = 0;
-    for (std::size_t i = 0, end; i < text.size(); i = end + 1) {
-        end = std::min(text.find_first_of(separators, i), text.size());
-        longest = std::max(longest, end - i);
-    }
+    std::size_t longest = 0, run = 0;
+    for (const char c : text) longest = std::max(longest, run = c != 0 && std::strchr(separators, c) ? 0 : run + 1);
     std::vector<float> again;
     expect(freeRecords(text, std::max(smallBlock, longest + 1), again) == outcome && again.size() == values.size(),
            "block size " + std::to_string(smallBlock) + " changes the outcome " + outcome);
@@ -217,39 +208,16 @@ inline void writtenField(float value) {
     expect(std::string(report, 6) == (fits ? std::string(field + 2, 6) : "******"), "report " + usual);
 }
 
-// The name read from a control file: the same name, or the same failure, at any block size.
-inline void nameRead(std::string_view text, std::size_t blockSize) {
-    std::string outcome[2];
-    for (int run = 0; run < 2; ++run) {
-        InputFile in;
-        in.openMemory(text, "mem", run == 0 ? blockSize : text.size() + 1);
-        TextField field;
-        try {
-            FreeFormScanner(in).readName(field);
-            outcome[run] = std::string(field.data(), field.size()) + std::to_string(in.lineNumber());
-        } catch (const RunError& e) {
-            outcome[run] = e.what();
-        }
-    }
-    expect(outcome[0] == outcome[1], "name read at block size " + std::to_string(blockSize) + ": " + outcome[0]);
-}
-
 // The fuzz target's entry: the first byte chooses the property ('0' fixed
-// lines, '1' free form, '2' one number, '3' a name, '4' a written float) and
-// the block size.
+// lines, '1' free form, '2' one number, '3' a written float) and the block size.
 inline void check(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return;
-    const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const unsigned selector = static_cast<std::uint8_t>(data[0] - '0');
-    switch (selector % 5) {
-        case 0: return fixedLines(text, 1 + selector / 5 % 24);
-        case 1: return freeForm(text, 1 + selector / 5 % 40);
-        case 2: return numberText(text);
-        case 3: return nameRead(text, 1 + selector / 5 % 8);
-        default:
-            if (text.size() >= 4) writtenField(std::bit_cast<float>(std::uint32_t(data[1] | data[2] << 8 |
-                                                                                  data[3] << 16 | unsigned(data[4]) << 24)));
-    }
+    const unsigned selector = size == 0 ? 0 : static_cast<std::uint8_t>(data[0] - '0');
+    const std::string_view text(reinterpret_cast<const char*>(data) + 1, size == 0 ? 0 : size - 1);
+    if (selector % 4 == 0) fixedLines(text, 1 + selector / 4 % 24);
+    if (selector % 4 == 1) freeForm(text, 1 + selector / 4 % 40);
+    if (selector % 4 == 2) numberText(text);
+    if (selector % 4 == 3 && text.size() >= 4)
+        writtenField(std::bit_cast<float>(std::uint32_t(data[1] | data[2] << 8 | data[3] << 16 | unsigned(data[4]) << 24)));
 }
 
 }  // namespace properties

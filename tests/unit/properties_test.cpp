@@ -19,15 +19,12 @@ const bool reported = (broken = [](const std::string& what) { ADD_FAILURE() << w
 
 std::mt19937 random(1);
 
-int pick(int below) {
-    return static_cast<int>(random() % static_cast<unsigned>(below));
-}
+int pick(int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); }
 
 // The text of the 4-decimal value m / 10^4, right-aligned in `width` characters.
 std::string fourDecimals(long m, int width) {
-    const long whole = std::labs(m) / 10000;
-    std::string digits = std::to_string(std::labs(m) % 10000 + 10000);
-    std::string text = (m < 0 ? "-" : "") + std::to_string(whole) + "." + digits.substr(1);
+    const std::string text = (m < 0 ? "-" : "") + std::to_string(std::labs(m) / 10000) + "." +
+                             std::to_string(std::labs(m) % 10000 + 10000).substr(1);
     return std::string(static_cast<std::size_t>(std::max(0, width - static_cast<int>(text.size()))), ' ') + text;
 }
 

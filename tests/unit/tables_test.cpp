@@ -1,21 +1,12 @@
 // The one-line cases of tables.txt: number text, records, header blocks, the
 // name read, bins, report lines and filter tests.
-#include "common/free_form.hpp"
-#include "common/number_text.hpp"
-#include "common/run_error.hpp"
 #include "dremmick/filtering.hpp"
 #include "quorvel/binning.hpp"
 #include "properties.hpp"
 
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <charconv>
-#include <cmath>
 #include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
 
 namespace triangle {
 namespace {
@@ -24,8 +15,7 @@ using properties::same;
 
 float number(const std::string& text) {
     float value = 0.0f;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
+    return std::from_chars(text.data(), text.data() + text.size(), value), value;
 }
 
 std::vector<float> numbers(const std::string& text) {
