@@ -32,11 +32,8 @@ options="-max_len=4096 -timeout=10 -rss_limit_mb=2048 -artifact_prefix=$out/arti
 [ "$seconds" -eq 0 ] && { echo "fuzz: replay passed"; exit 0; }
 rm -rf "$out/corpus" && mkdir -p "$out/corpus" && cp "$here"/corpus/* "$out/corpus/"
 # shellcheck disable=SC2086
-if "$out/property_fuzz" $options -max_total_time="$seconds" "$out/corpus" > "$out/fuzz.log" 2>&1; then
-    echo "fuzz: no finding in $seconds s ($(grep -Eo 'cov: [0-9]+' "$out/fuzz.log" | tail -n 1))"
-else
-    echo "fuzz: FINDING (log: $out/fuzz.log); keep the input in tests/fuzz/corpus/ once fixed:"
-    grep -E 'property broken|ERROR|runtime error' "$out/fuzz.log" | head -n 5
-    ls "$out"/artifacts/
-    exit 1
-fi
+"$out/property_fuzz" $options -max_total_time="$seconds" "$out/corpus" > "$out/fuzz.log" 2>&1 &&
+    { echo "fuzz: no finding in $seconds s ($(grep -Eo 'cov: [0-9]+' "$out/fuzz.log" | tail -n 1))"; exit 0; }
+echo "fuzz: FINDING (log: $out/fuzz.log); once fixed, keep the input of $out/artifacts/ in tests/fuzz/corpus/"
+grep -E 'property broken|ERROR|runtime error' "$out/fuzz.log" | head -n 5
+exit 1

@@ -67,7 +67,7 @@ private:
 };
 
 TEST_F(Orientation, Acos2ClampsOnlyStrictlyOutsideMinusOneToOne) {
-    const float inf = std::numeric_limits<float>::infinity();
+    constexpr float inf = std::numeric_limits<float>::infinity();
     const1.pi = 0.0f;  // the clamp to pi is a constant of its own
     const std::pair<float, std::uint32_t> cases[] = {
         {1.0000001f, 0},           {1.0f, 0}, {0.0f, 0x3FC90FDB}, {-1.0f, 0x40490FDB},

@@ -25,8 +25,7 @@ def raw_records(n):
     return v
 
 
-def report_field(x):
-    return "   NaN" if np.isnan(x) else f"{x:6.4f}"
+report_field = lambda x: "   NaN" if np.isnan(x) else f"{x:6.4f}"  # noqa: E731
 
 
 def test_read_condition_write_and_bin_as_the_programs_do(tmp_path):
