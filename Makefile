@@ -75,7 +75,10 @@ test:
 	    verdict "FAILED in the sanitizer build (build errors above, or the tests in $(SAN_BUILD)/ctest.log)"; exit 1; fi; \
 	verdict "all tests passed: $(call count,$(BUILD)) in the Release build, $(call count,$(SAN_BUILD)) under ASan/UBSan"
 
-demo: build
+# The demo needs the two programs only, not the library package or the module.
+demo:
+	$(CMAKE) -S . -B $(BUILD)
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target quorvel dremmick
 	sh examples/demo.sh $(BUILD)
 
 plot:
