@@ -126,8 +126,8 @@ ScannedValue FreeFormScanner::nextValue() {
             if (status == InputFile::Fill::more) continue;
             if (status == InputFile::Fill::full)
                 failBadInput(in_.path(), in_.line_,
-                             "expected a number, found an item of more than " + std::to_string(in_.blockSize_) +
-                                 " characters");
+                             "expected a number, found an item of more than " +
+                                 std::to_string(in_.blockSize_) + " characters");
             p = in_.cursor_;
             end = in_.limit_;
         }
@@ -160,11 +160,13 @@ char FreeFormScanner::readName(TextField& field) {
         ++in_.cursor_;
     }
     if (c < 0)
-        failBadInput(in_.path(), in_.lastLineNumber() + 1, "expected the data file name, found the end of the file");
+        failBadInput(in_.path(), in_.lastLineNumber() + 1,
+                     "expected the data file name, found the end of the file");
     const std::int64_t line = in_.line_;
     if (c == ',' || c == '/')
-        failBadInput(in_.path(), line, "expected the data file name, found '" + std::string(1, char(c)) + "'" +
-                                           (c == '/' ? std::string(quoteHint) : ""));
+        failBadInput(in_.path(), line,
+                     "expected the data file name, found '" + std::string(1, char(c)) + "'" +
+                         (c == '/' ? std::string(quoteHint) : ""));
     const int quote = c == '\'' || c == '"' ? c : 0;
     if (quote != 0) ++in_.cursor_;
     std::size_t length = 0;
@@ -181,7 +183,8 @@ char FreeFormScanner::readName(TextField& field) {
             return c == '/' || c == ',' || c == ' ' || c == '\t' ? static_cast<char>(c) : 0;
         }
         if (c == 0)
-            failBadInput(in_.path(), line, "the data file name holds a NUL character, which no file name can hold");
+            failBadInput(in_.path(), line,
+                         "the data file name holds a NUL character, which no file name can hold");
         if (length < field.size()) field[length] = static_cast<char>(c);
         ++length;
     }
@@ -213,15 +216,17 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
         const ScannedValue value = scanner.nextValue();
         if (value.status == ScannedValue::Status::endOfFile) {
             const std::int64_t last = in.lastLineNumber();
-            if (k == 0) failBadInput(in.path(), last, "expected a record of 12 values, found the end of the file");
+            if (k == 0)
+                failBadInput(in.path(), last, "expected a record of 12 values, found the end of the file");
             failBadInput(in.path(), last,
                          "the file ends inside a record: found " + std::to_string(k) +
                              " of 12 values (the record began on line " + std::to_string(firstLine) + ")");
         }
         if (k == 0) firstLine = in.lineNumber();
         if (value.status == ScannedValue::Status::notANumber)
-            failBadInput(in.path(), in.lineNumber(),
-                         "value " + std::to_string(k + 1) + " of 12: expected a number, found " + quoted(value.text));
+            failBadInput(
+                in.path(), in.lineNumber(),
+                "value " + std::to_string(k + 1) + " of 12: expected a number, found " + quoted(value.text));
         record.values[static_cast<std::size_t>(k)] = value.value;
     }
     if (lines != nullptr) *lines = {firstLine, in.lineNumber()};

@@ -96,7 +96,8 @@ bool InputFile::readLine(std::string_view& head, std::size_t headLength) {
     char spilledLast = 0;
     const auto gather = [&](const char* from, std::size_t length) {
         if (length == 0) return;
-        if (spilled < headLength) std::memcpy(longHead_ + spilled, from, std::min(length, headLength - spilled));
+        if (spilled < headLength)
+            std::memcpy(longHead_ + spilled, from, std::min(length, headLength - spilled));
         spilled += length;
         spilledLast = from[length - 1];
     };

@@ -55,8 +55,8 @@ float decimalToFloat(bool negative, std::string_view digits, int exponent10) {
         }
         std::memcpy(text, digits.data(), length);
         text[length++] = 'e';
-        length = static_cast<std::size_t>(std::to_chars(text + length, text + length + 15, exponent10).ptr -
-                                          text);
+        length =
+            static_cast<std::size_t>(std::to_chars(text + length, text + length + 15, exponent10).ptr - text);
         if (std::from_chars(text, text + length, result).ec == std::errc::result_out_of_range) {
             // Too large rounds to infinity, too small to zero.
             result = exponent10 + significant > 0 ? std::numeric_limits<float>::infinity() : 0.0f;

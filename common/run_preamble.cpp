@@ -169,7 +169,8 @@ std::int32_t countDataFileLines(RunContext& context, const std::string& path) {
         data.open(path);
         const std::int64_t count = data.countRemainingLines();
         if (count > std::numeric_limits<std::int32_t>::max())
-            throw RunError(ExitStatus::badInput, path + ": more than 2147483647 lines; the counts are 32-bit");
+            throw RunError(ExitStatus::badInput,
+                           path + ": more than 2147483647 lines; the counts are 32-bit");
         return static_cast<std::int32_t>(count);
     } catch (RunError& e) {
         if (context.nameMayNeedQuotes) e.append(quoteHint);
@@ -210,8 +211,8 @@ void createResultFile(RunContext& context, const PreambleProfile& profile, const
     // file; creating that would empty the data file before it is read.
     std::error_code notFound;
     if (std::filesystem::equivalent(resultPath, dataPath, notFound))
-        failFile(resultPath, "cannot create: it is the data file " + dataPath + " itself, which would be emptied",
-                 0);
+        failFile(resultPath,
+                 "cannot create: it is the data file " + dataPath + " itself, which would be emptied", 0);
     context.resultFile.create(resultPath);
     context.resultPath = resultPath;
 }
@@ -243,10 +244,11 @@ RunContext RunPreamble(const PreambleProfile& profile, std::span<const std::stri
     printHeaderCount(console, context.headerCount, profile.freeFormatHeaderCount);
     console.flush();
     if (context.headerCount == context.lineCount)
-        warn(profile.program, dataPath + (context.lineCount == 0 ? ": the data file is empty: it has no data lines"
-                                                                 : ": the data file has no data lines: all its " +
-                                                                       std::to_string(context.lineCount) +
-                                                                       " lines are header lines"));
+        warn(profile.program,
+             dataPath + (context.lineCount == 0
+                             ? ": the data file is empty: it has no data lines"
+                             : ": the data file has no data lines: all its " +
+                                   std::to_string(context.lineCount) + " lines are header lines"));
 
     createResultFile(context, profile, dataPath);
     try {
@@ -270,13 +272,13 @@ int runTriangleProgram(const PreambleProfile& profile, int argc, char** argv, vo
         return std::printf("%s %s\n", profile.program.data(), profile.versionText.data()) < 0 ? 2 : 0;
     const std::size_t taken = profile.readsLimits ? 3 : 1;
     if (!arguments.empty() && (arguments.size() != taken || (first.size() > 1 && first[0] == '-'))) {
-        const std::string problem =
-            first.size() > 1 && first[0] == '-' ? "unknown option '" + std::string(first) + "'"
-                                                : "expected " + std::to_string(taken) + " arguments or none, found " +
-                                                      std::to_string(arguments.size());
+        const std::string problem = first.size() > 1 && first[0] == '-'
+                                        ? "unknown option '" + std::string(first) + "'"
+                                        : "expected " + std::to_string(taken) + " arguments or none, found " +
+                                              std::to_string(arguments.size());
         const std::string usage(profile.help.substr(7, profile.help.find('\n') - 7));  // after "Usage: "
-        std::fprintf(stderr, "%s: %s; usage: %s (%s --help tells more)\n", profile.program.data(), problem.c_str(),
-                     usage.c_str(), profile.program.data());
+        std::fprintf(stderr, "%s: %s; usage: %s (%s --help tells more)\n", profile.program.data(),
+                     problem.c_str(), usage.c_str(), profile.program.data());
         return static_cast<int>(ExitStatus::usage);
     }
     return runProgram(profile.program, [&] {

@@ -36,13 +36,13 @@ extern const PreambleProfile dremmickProfile;
 
 struct RunContext {
     std::string_view program;
-    TextField nameField{};        // the data file name as read, blank-filled
-    std::int32_t stemLength = 0;  // characters ahead of the first "." (0 when none)
+    TextField nameField{};           // the data file name as read, blank-filled
+    std::int32_t stemLength = 0;     // characters ahead of the first "." (0 when none)
     bool nameMayNeedQuotes = false;  // unquoted, it ended at a slash, a blank or a comma
     std::int32_t lineCount = 0;
     std::int32_t headerCount = 0;
-    InputFile dataFile;           // opened a third time, at line headerCount + 1
-    OutputFile resultFile;        // header copy and provenance lines written
+    InputFile dataFile;     // opened a third time, at line headerCount + 1
+    OutputFile resultFile;  // header copy and provenance lines written
     std::string resultPath;
     OutputFile console;           // standard output
     float curvatureLimit = 0.0f;  // dremmick only

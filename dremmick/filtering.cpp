@@ -105,9 +105,9 @@ void runFiltering(triangle::RunContext& context) {
     writeFreeFormatLine(context.console, {"high_val=", tally.highCurvatureCount});
     writeFreeFormatLine(context.console, {"high_vel=", tally.highVelocityCount});
     writeFreeFormatLine(context.console, {"blank", tally.blankCount});
-    writeFreeFormatLine(context.console, {"final number of lines =", dataLines - tally.blankCount -
-                                                                         tally.highCurvatureCount -
-                                                                         tally.highVelocityCount});
+    writeFreeFormatLine(context.console,
+                        {"final number of lines =",
+                         dataLines - tally.blankCount - tally.highCurvatureCount - tally.highVelocityCount});
     context.resultFile.close();
     context.console.flush();
     if (dataLines > 0 && written == 0)
