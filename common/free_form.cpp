@@ -155,7 +155,7 @@ void FreeFormScanner::skipByteOrderMark() {
 char FreeFormScanner::readName(TextField& field) {
     field.fill(' ');
     int c = peek();
-    for (; c == ' ' || c == '\t' || c == '\r' || c == '\n'; c = peek()) {
+    for (; c > 0 && (separatorOf(static_cast<char>(c)) == blank || c == '\n'); c = peek()) {
         if (c == '\n') ++in_.line_;
         ++in_.cursor_;
     }

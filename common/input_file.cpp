@@ -51,13 +51,12 @@ void InputFile::open(std::string path, std::size_t blockSize) {
 void InputFile::openMemory(std::string_view text, std::string name, std::size_t blockSize) {
     close();
     memory_ = text;
-    fromMemory_ = true;
     start(std::move(name), blockSize);
 }
 
 void InputFile::close() {
     file_.reset();
-    fromMemory_ = false;
+    memory_ = {};
 }
 
 InputFile::Fill InputFile::fill() {
@@ -69,7 +68,7 @@ InputFile::Fill InputFile::fill() {
     cursor_ = base;
     limit_ = base + kept;
     std::size_t got = 0;
-    if (fromMemory_) {
+    if (file_ == nullptr) {
         got = std::min(blockSize_ - kept, memory_.size());
         std::copy_n(memory_.data(), got, base + kept);
         memory_.remove_prefix(got);

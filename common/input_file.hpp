@@ -73,8 +73,7 @@ private:
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
     std::unique_ptr<std::FILE, Closer> file_;
-    std::string_view memory_;  // the unread text when reading from memory
-    bool fromMemory_ = false;
+    std::string_view memory_;  // the unread text when there is no file
     std::string path_;
     std::size_t blockSize_ = 0;
     std::unique_ptr<char[]> block_;

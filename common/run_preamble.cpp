@@ -186,15 +186,6 @@ void printLineCount(OutputFile& console, std::int32_t lineCount, int width) {
     console.writeLine(std::string_view(line, static_cast<std::size_t>(p + 24 - line)));
 }
 
-// The header block: the run of leading lines holding "#" in their first 100 characters.
-std::int32_t measureHeaderBlock(InputFile& data, const std::string& path, std::int32_t lineCount) {
-    data.open(path);
-    std::string_view head;
-    std::int32_t count = 0;
-    while (count < lineCount && data.readLine(head, textFieldWidth) && isHeaderLine(head)) ++count;
-    return count;
-}
-
 void printHeaderCount(OutputFile& console, std::int32_t headerCount, bool freeFormat) {
     if (freeFormat) return writeFreeFormatLine(console, {headerCount, headerCountText});
     char line[32];
@@ -240,7 +231,8 @@ RunContext RunPreamble(const PreambleProfile& profile, std::span<const std::stri
     const std::string dataPath = context.dataPath();
     context.lineCount = countDataFileLines(context, dataPath);
     printLineCount(console, context.lineCount, profile.lineCountWidth);
-    context.headerCount = measureHeaderBlock(context.dataFile, dataPath, context.lineCount);
+    context.dataFile.open(dataPath);
+    context.headerCount = measureHeaderBlock(context.dataFile, context.lineCount);
     printHeaderCount(console, context.headerCount, profile.freeFormatHeaderCount);
     console.flush();
     if (context.headerCount == context.lineCount)

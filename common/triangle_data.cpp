@@ -28,6 +28,14 @@ bool isHeaderLine(std::string_view head) {
     return head.substr(0, textFieldWidth).find('#') != std::string_view::npos;
 }
 
+std::int32_t measureHeaderBlock(InputFile& in, std::int64_t lineCount, std::vector<std::string>* lines) {
+    std::string_view head;
+    std::int32_t count = 0;
+    for (; count < lineCount && in.readLine(head, textFieldWidth) && isHeaderLine(head); ++count)
+        if (lines != nullptr) lines->emplace_back(head);
+    return count;
+}
+
 void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy) {
     std::string_view head;
     for (std::int32_t j = 1; j <= count; ++j) {

@@ -12,7 +12,9 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace triangle {
 
@@ -48,6 +50,11 @@ void writeTextField(OutputFile& out, std::string_view prefix, std::string_view f
 
 // A header line holds a "#" within its first 100 characters.
 bool isHeaderLine(std::string_view head);
+
+// Reads the header block from the start of `in`: the leading header lines, at
+// most `lineCount`. Returns their number; `lines`, when given, receives each
+// one's first 100 characters. The first data line is read too.
+std::int32_t measureHeaderBlock(InputFile& in, std::int64_t lineCount, std::vector<std::string>* lines = nullptr);
 
 // Reads the `count` lines of the header block, each as a 100-character field,
 // and copies them to `copy` when one is given. Throws RunError when the file

@@ -104,10 +104,7 @@ py::tuple readFile(const std::string& path, bool fixed) {
         in.open(path);
         lineCount = in.countRemainingLines();
         in.open(path);
-        std::string_view head;
-        while (static_cast<std::int64_t>(header.size()) < lineCount &&
-               in.readLine(head, triangle::textFieldWidth) && triangle::isHeaderLine(head))
-            header.emplace_back(head);
+        triangle::measureHeaderBlock(in, lineCount, &header);
         // The first data line went to the header test; start again behind the header.
         in.open(path);
         triangle::readHeaderBlock(in, static_cast<std::int32_t>(header.size()), nullptr);
@@ -195,8 +192,9 @@ py::tuple binCurvature(const FloatArray& values) {
     auto absolute = [&](py::ssize_t row, int column) { return std::fabs(data[row * recordWidth + column]); };
     for (py::ssize_t row = 0; row < rows; ++row)
         quorvel::addToBin(table, absolute(row, 10), absolute(row, 11));
+    const quorvel::MeanVelocities means = quorvel::meanVelocities(table);
     for (py::ssize_t row = 0; row < rows; ++row)
-        quorvel::addDeviation(table, absolute(row, 10), absolute(row, 11));
+        quorvel::addDeviation(table, means, absolute(row, 10), absolute(row, 11));
     FloatArray edge(quorvel::binCount), curvature(quorvel::binCount), velocity(quorvel::binCount),
         count(quorvel::binCount), deviation(quorvel::binCount);
     for (std::size_t n = 0; n < table.size(); ++n) {

@@ -33,11 +33,16 @@ void addToBin(BinTable& table, float absoluteCurvature, float absoluteVelocity) 
     bin.count += 1.0f;
 }
 
-void addDeviation(BinTable& table, float absoluteCurvature, float absoluteVelocity) {
-    CurvatureBin& bin = table[static_cast<std::size_t>(binNumber(absoluteCurvature) - 1)];
-    const float meanVelocity = bin.velocitySum / bin.count;
-    const float d = meanVelocity - absoluteVelocity;
-    bin.squaredDeviationSum += d * d;
+MeanVelocities meanVelocities(const BinTable& table) {
+    MeanVelocities means;
+    for (std::size_t n = 0; n < means.size(); ++n) means[n] = table[n].velocitySum / table[n].count;
+    return means;
+}
+
+void addDeviation(BinTable& table, const MeanVelocities& means, float absoluteCurvature, float absoluteVelocity) {
+    const auto n = static_cast<std::size_t>(binNumber(absoluteCurvature) - 1);
+    const float d = means[n] - absoluteVelocity;
+    table[n].squaredDeviationSum += d * d;
 }
 
 BinStatistics statisticsOf(const CurvatureBin& bin) {
@@ -93,9 +98,10 @@ void runBinning(triangle::RunContext& context) {
     triangle::InputFile& data = context.dataFile;
     data.open(context.dataPath());
     triangle::readHeaderBlock(data, context.headerCount, nullptr);
+    const MeanVelocities means = meanVelocities(table);
     for (std::int32_t i = 0; i < dataLines; ++i) {
         const TriangleRecord record = readDataLine(data);
-        addDeviation(table, record.curvature(), record.velocity());
+        addDeviation(table, means, record.curvature(), record.velocity());
     }
     data.close();
 

@@ -34,9 +34,13 @@ int binNumber(float absoluteCurvature);
 // velocity are added to its bin, and 1 to the bin's count.
 void addToBin(BinTable& table, float absoluteCurvature, float absoluteVelocity);
 
+// Each bin's mean velocity, velocitySum / count, divided out once after pass 1.
+using MeanVelocities = std::array<float, binCount>;
+MeanVelocities meanVelocities(const BinTable& table);
+
 // Pass 2 for one line: the squared difference of its velocity from its bin's
 // mean velocity is added to the bin.
-void addDeviation(BinTable& table, float absoluteCurvature, float absoluteVelocity);
+void addDeviation(BinTable& table, const MeanVelocities& means, float absoluteCurvature, float absoluteVelocity);
 
 // What the report shows of a bin, in single precision: the means and the
 // population standard deviation of the velocity. An empty bin gives NaN.
