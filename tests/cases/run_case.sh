@@ -17,12 +17,9 @@
 # 20 seconds.
 # Usage: run_case.sh BIN_DIR CASE_FOLDER
 set -u
-bin=$1
-case $bin in /*) ;; *) bin=$PWD/$bin ;; esac
-folder=$2
-tmp=$(mktemp -d) || exit 2
+bin=$(cd "$1" && pwd) && folder=$2 || exit 2
+tmp=$(mktemp -d) && work=$tmp/work || exit 2
 trap 'rm -rf "$tmp"' EXIT
-work=$tmp/work
 cp -RP "$folder" "$work" || exit 2
 (cd "$work" && rm -rf cmd expected_stdout expected status stderr stdout_full)
 
@@ -38,14 +35,12 @@ while read -r program arguments; do
     case $arguments in "<"*) cp "$work/${arguments#<}" "$work/input.txt" && arguments= ;; esac
     # shellcheck disable=SC2086
     (cd "$work" && exec timeout 20 "$bin/$program" $arguments) </dev/null >>"$out" 2>>"$tmp/stderr"
-    status=$?
-    [ "$status" -eq 0 ] || break
+    status=$? && [ "$status" -eq 0 ] || break
 done <"$folder/cmd"
 
 failed=0
 fail() { echo "$folder: $*" && failed=1; }
-expected_status=0
-[ -e "$folder/status" ] && expected_status=$(cat "$folder/status")
+expected_status=$(cat "$folder/status" 2>/dev/null || echo 0)
 [ "$status" = "$expected_status" ] || fail "exit status $status, expected $expected_status"
 [ -e "$folder/stderr" ] && cp "$folder/stderr" "$tmp/patterns"
 line=0
@@ -55,19 +50,15 @@ while IFS= read -r pattern; do
 done <"$tmp/patterns"
 [ "$(wc -l <"$tmp/stderr")" -eq "$line" ] || fail "standard error holds $(wc -l <"$tmp/stderr") lines, expected $line"
 [ "$failed" -eq 0 ] || { echo "standard error was:"; head -c 2000 "$tmp/stderr"; }
-if [ ! -e "$folder/stdout_full" ] && ! cmp -s "$folder/expected_stdout" "$tmp/stdout"; then
-    fail "standard output differs (< expected, > actual):"
-    diff "$folder/expected_stdout" "$tmp/stdout" | head -n 20
-fi
+[ -e "$folder/stdout_full" ] || cmp -s "$folder/expected_stdout" "$tmp/stdout" ||
+    { fail "standard output differs (< expected, > actual):" && diff "$folder/expected_stdout" "$tmp/stdout" | head -n 20; }
 
 cp "$tmp/files_before" "$tmp/files_expected"
 if [ -d "$folder/expected" ]; then
     for name in $(cd "$folder/expected" && find . -type f); do
         echo "f $name" >>"$tmp/files_expected"
-        if ! cmp -s "$folder/expected/$name" "$work/$name"; then
-            fail "$name differs (< expected, > actual):"
-            diff "$folder/expected/$name" "$work/$name" | head -n 20
-        fi
+        cmp -s "$folder/expected/$name" "$work/$name" ||
+            { fail "$name differs (< expected, > actual):" && diff "$folder/expected/$name" "$work/$name" | head -n 20; }
     done
 fi
 listing "$work" >"$tmp/files_after"

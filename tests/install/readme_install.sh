@@ -22,7 +22,5 @@ test "$(command -v quorvel)" = "$HOME/.local/bin/quorvel"
 test -f "${MANPATH%%:*}/man1/dremmick.1"
 mkdir "$HOME/run" && cd "$HOME/run"
 printf '# installed run\n1 2 3 4 5 6 7 8 9 -1 -0.0045 2.5\n' > raw.txt
-printf 'raw.txt\n0.5\n3.0\n' > input.txt
-dremmick > /dev/null
-printf 'raw_cnd.txt\n' > input.txt
-quorvel | grep -x '0.0060  0.0045  2.5000        1    0.0000'
+dremmick raw.txt 0.5 3.0 > /dev/null
+quorvel raw_cnd.txt | grep -x '0.0060  0.0045  2.5000        1    0.0000'

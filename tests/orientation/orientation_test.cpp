@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <random>
 #include <string_view>
@@ -117,33 +118,20 @@ TEST_F(Orientation, DirectionsOfSpecialVectors) {
     }
 }
 
-// The sets of codes 1 to 5 (none for other codes), each operator as its nine
-// values in storage order (column by column): 0, 1, - (-1), h and H (+-1/2),
-// r and R (+-sqrt(3)/2, 0x3F5DB3D7), and the trigonal cosines and sines of
-// pi * 2/3 (c, r) and of pi * 4/3 (C, s).
-constexpr std::string_view operatorSets[] = {
-    "",
-    "",
-    "100010001 -0001000- 1000-000- -000-0001 0-0100001 010-00001 01010000- 0-0-0000-",
-    "100010001 HR0rH0001 Hr0RH0001 hR0rh0001 -000-0001 hr0Rh0001 HR0Rh000- 1000-000- Hr0rh000- "
-    "hr0rH000- -0001000- hR0RH000-",
-    "100010001 010001100 001100010 00--00010 001-000-0 00-1000-0 01000--00 0-0001-00 0-000-100 "
-    "-0001000- -000-0001 1000-000- 00-0-0-00 0010-0100 00-010100 001010-00 -0000-0-0 1000010-0 "
-    "10000-010 -00001010 0-0-0000- 0-0100001 01010000- 010-00001",
-    "100010001 cr0Rc0001 Cs0SC0001",
-    "100010001 -0001000- -000-0001 1000-000-",
-    "",
-};
-
 TEST_F(Orientation, SymopGivesEverySetBitForBitAndZerosBeyondTheCount) {
     constexpr std::string_view letters = "01-hHrRcCsS";
     constexpr std::uint32_t patterns[] = {0,          0x3F800000, 0xBF800000, 0x3F000000,
                                           0xBF000000, 0x3F5DB3D7, 0xBF5DB3D7, 0xBF000001,
                                           0xBEFFFFFD, 0xBF5DB3D8, 0x3F5DB3D8};
-    for (std::int32_t code = -1; code <= 6; ++code) {
+    std::ifstream sets(TRIANGLE_OPERATOR_SETS);
+    int codes = 0;
+    for (std::string line; std::getline(sets, line);) {
+        if (line[0] == '#') continue;
+        ++codes;
+        const std::int32_t code = std::stoi(line);
         std::array<std::uint32_t, 26 * 9> expected{};  // operators 0 to 25: zero outside 1 to 24
         std::size_t values = 0;
-        for (const char c : operatorSets[code + 1])
+        for (const char c : line.substr(line.find(':') + 1))
             if (c != ' ') expected[9 + values++] = patterns[letters.find(c)];
         SymmetryOperatorArray ops;
         ops.fill(7.5f);  // whatever the array held goes
@@ -156,6 +144,7 @@ TEST_F(Orientation, SymopGivesEverySetBitForBitAndZerosBeyondTheCount) {
             EXPECT_EQ(bitsOf(call(symop, ops, n)), slot) << "code " << code << ", operator " << n;
         }
     }
+    EXPECT_EQ(codes, 8);
     const1.pi = 0.0f;  // the trigonal turns come from const1.pi at the time of the call
     SymmetryOperatorArray ops{};
     std::int32_t count = 0;

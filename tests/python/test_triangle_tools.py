@@ -11,9 +11,8 @@ import triangle_tools as tt
 rng = np.random.default_rng(13)
 
 
-def run(tmp_path, program, *lines):
-    (tmp_path / "input.txt").write_text("\n".join(lines) + "\n")
-    return subprocess.run([os.path.join(os.environ["TRIANGLE_BIN"], program)], cwd=tmp_path,
+def run(tmp_path, program, *arguments):
+    return subprocess.run([os.path.join(os.environ["TRIANGLE_BIN"], program), *arguments], cwd=tmp_path,
                           capture_output=True, text=True, check=True).stdout.splitlines()
 
 
@@ -70,8 +69,7 @@ def test_orientation_layout_and_pi():
     assert v[0, 2] == -1 and np.array_equal(flipped[0], [-1, -1, 1])
     assert np.allclose(angles, [[0, 5 * np.pi / 4], [np.arccos(0.8), 0]])
     assert np.allclose(tt.anglestov(angles[:, 0], angles[:, 1])[1], flipped[1])
-    counts = {code: len(tt.symmetry_operators(code)) for code in range(1, 6)}
-    assert counts == {1: 8, 2: 12, 3: 24, 4: 3, 5: 4}
+    assert [len(tt.symmetry_operators(code)) for code in range(1, 6)] == [8, 12, 24, 3, 4]
     assert np.array_equal(tt.symmetry_operators(3)[1], [[0, 0, 1], [1, 0, 0], [0, 1, 0]])
 
 
