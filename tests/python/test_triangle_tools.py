@@ -74,7 +74,7 @@ def test_orientation_layout_and_pi():
 
 
 def test_fit_slope_is_weighted_least_squares_with_a_sandwich_error_and_a_seeded_bootstrap():
-    k = rng.exponential(0.1, 5000) * rng.choice([-1, 1], 5000)
+    k = rng.exponential(0.1, 5000) * rng.choice([-1, 1, 1], 5000)
     v, w = 1.6 * k + 0.3 + rng.normal(0, 0.2 + np.abs(k)), rng.lognormal(0, 0.8, 5000)
     for intercept in (False, True):
         x = np.c_[k, np.ones(5000)][:, :1 + intercept]
