@@ -264,6 +264,11 @@ def main(argv):
         print("plot: %s: %s" % (args[0], e), file=sys.stderr)
         return 3 if "column header" in str(e) else 4
     print("\n".join(describe(fit, last_bin)))
+    last = bins[LAST_BIN - 1] if len(bins) >= LAST_BIN else (None, None, None, 0, None)
+    if last[3] and not last_bin:
+        print("plot: bin 200 holds %d faces of curvature 0.597 and up (mean %s), left out of the fit; "
+              "--last-bin brings it in" % (last[3], "%g" % last[1] if last[1] is not None else "overflowed"),
+              file=sys.stderr)
     if directory is not None:
         write_plot_data(bins, units, fit, directory)
     return 0
