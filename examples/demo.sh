@@ -2,7 +2,8 @@
 # Run the whole chain on the bundled example:
 #   dremmick conditions examples/grain_faces.txt (limits from examples/input.txt),
 #   quorvel bins the conditioned file by curvature,
-#   plot.sh fits velocity against curvature (and draws it when gnuplot is there).
+#   plot.sh fits the slope of velocity against curvature (and draws it when
+#   gnuplot is there).
 # Everything happens in a copy under BUILD_DIR/demo/.
 #
 # Usage: sh examples/demo.sh BUILD_DIR      (make demo does this)

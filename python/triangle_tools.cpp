@@ -11,6 +11,7 @@
 #include "common/triangle_data.hpp"
 #include "dremmick/filtering.hpp"
 #include "orientation/orientation.hpp"
+#include "python/slope_fit.hpp"
 #include "quorvel/binning.hpp"
 
 #include <pybind11/numpy.h>
@@ -196,13 +197,14 @@ py::tuple binCurvature(const FloatArray& values) {
     for (py::ssize_t row = 0; row < rows; ++row)
         quorvel::addDeviation(table, means, absolute(row, 10), absolute(row, 11));
     FloatArray edge(quorvel::binCount), curvature(quorvel::binCount), velocity(quorvel::binCount),
-        count(quorvel::binCount), deviation(quorvel::binCount);
+        deviation(quorvel::binCount);
+    py::array_t<std::int64_t> count(quorvel::binCount);
     for (std::size_t n = 0; n < table.size(); ++n) {
         const quorvel::BinStatistics statistics = quorvel::statisticsOf(table[n]);
         edge.mutable_data()[n] = table[n].upperEdge;
         curvature.mutable_data()[n] = statistics.meanCurvature;
         velocity.mutable_data()[n] = statistics.meanVelocity;
-        count.mutable_data()[n] = table[n].count;
+        count.mutable_data()[n] = static_cast<std::int64_t>(table[n].count);
         deviation.mutable_data()[n] = statistics.deviation;
     }
     return py::make_tuple(edge, curvature, velocity, count, deviation);
@@ -380,9 +382,9 @@ counts = (high_val, high_vel, blank), the drop counts in dremmick's order.)");
     m.def("bin_curvature", &binCurvature, py::arg("values"),
           R"(Bins records, shape (N, 12), by absolute curvature as quorvel does.
 
-Returns five float32 arrays of 200 bins: (upper_edge, mean_curvature,
-mean_velocity, count, std_dev), the values quorvel computes before it formats
-its report; an empty bin has NaN statistics.)");
+Returns five arrays of 200 bins: (upper_edge, mean_curvature, mean_velocity,
+count, std_dev), the values quorvel computes before it formats its report;
+count is int64, the others float32; an empty bin has NaN statistics.)");
     m.def("etog", &etog, py::arg("euler"),
           "Rotation matrices g[..., 3, 3] of Bunge angles euler[..., 3] (passive).");
     m.def("gtoe", &gtoe, py::arg("g"), py::arg("eps") = 0.0f,
@@ -405,4 +407,5 @@ negative. The array passed in is never changed.)");
 
 Codes: 1 tetragonal (8), 2 hexagonal (12), 3 cubic (24), 4 trigonal (3),
 5 orthorhombic (4); any other code raises ValueError.)");
+    registerSlopeFit(m);
 }

@@ -24,3 +24,5 @@ mkdir "$HOME/run" && cd "$HOME/run"
 printf '# installed run\n1 2 3 4 5 6 7 8 9 -1 -0.0045 2.5\n' > raw.txt
 dremmick raw.txt 0.5 3.0 > /dev/null
 quorvel raw_cnd.txt | grep -x '0.0060  0.0045  2.5000        1    0.0000'
+triangle-plot-slope --help > help.txt && grep -q '^usage: triangle-plot-slope ' help.txt
+triangle-plot-slope --fit-only raw_cnd_binned.txt 2>&1 | grep -q 'nothing to fit'

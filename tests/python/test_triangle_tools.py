@@ -41,7 +41,7 @@ def test_read_condition_write_and_bin_as_the_programs_do(tmp_path):
     assert tt.read_fixed(tmp_path / "again.txt")[1] == cnd_header
     report = run(tmp_path, "quorvel", "again.txt")[-200:]
     edge, curvature, velocity, count, deviation = tt.bin_curvature(kept)
-    assert np.isnan(curvature).any() and count[199] > 0
+    assert np.isnan(curvature).any() and count[199] > 0 and count.dtype == np.int64
     for line, e, c, u, n, s in zip(report, edge, curvature, velocity, count, deviation):
         assert line == f"{report_field(e)}  {report_field(c)}  {report_field(u)}  {int(n):7d}    {report_field(s)}"
 
@@ -73,6 +73,20 @@ def test_orientation_layout_and_pi():
     assert np.array_equal(tt.symmetry_operators(3)[1], [[0, 0, 1], [1, 0, 0], [0, 1, 0]])
 
 
+def test_fit_slope_is_weighted_least_squares_with_a_sandwich_error_and_a_seeded_bootstrap():
+    k = rng.exponential(0.1, 5000) * rng.choice([-1, 1, 1], 5000)
+    v, w = 1.6 * k + 0.3 + rng.normal(0, 0.2 + np.abs(k)), rng.lognormal(0, 0.8, 5000)
+    for intercept in (False, True):
+        x = np.c_[k, np.ones(5000)][:, :1 + intercept]
+        beta = np.linalg.lstsq(x * np.sqrt(w)[:, None], v * np.sqrt(w), rcond=None)[0]
+        bread, wr = np.linalg.inv(x.T @ (x * w[:, None])), w * (v - x @ beta)
+        sandwich = (bread @ (x.T @ (x * wr[:, None] ** 2)) @ bread)[0, 0] * 5000 / (4999 - intercept)
+        fit = tt.fit_slope(k, v, weights=w, intercept=intercept, seed=3)
+        assert np.allclose([fit.slope, fit.intercept, fit.stderr ** 2], [beta[0], beta[-1] * intercept, sandwich])
+        assert abs(fit.high - fit.low - 3.92 * fit.stderr) < 0.3 * fit.stderr and fit.low < fit.slope < fit.high
+        assert repr(tt.fit_slope(k, v, w, intercept, seed=3)) == repr(fit) != repr(tt.fit_slope(k, v, w, intercept))
+
+
 @pytest.mark.parametrize("call, error, words", [
     (lambda p: tt.read_fixed(str(p / "missing.txt")), OSError, "missing.txt: cannot open"),
     (lambda p: tt.read_fixed(write(p, "# h\n" + "  1.0000" * 10 + "    abcd\n")),
@@ -85,6 +99,9 @@ def test_orientation_layout_and_pi():
     (lambda p: tt.gtoe(np.zeros((2, 9))), ValueError, "(..., 3, 3), got (2, 9)"),
     (lambda p: tt.aatog(np.zeros((2, 3)), np.zeros(3)), ValueError, "(2,), got (3,)"),
     (lambda p: tt.symmetry_operators(6), ValueError, "unknown symmetry code 6"),
+    (lambda p: tt.fit_slope([1, 2], [1, np.inf]), ValueError, "velocity[1] is not a finite number"),
+    (lambda p: tt.fit_slope([1, 2], [1, 2], [1, -1]), ValueError, "weights[1] is not a finite number >= 0"),
+    (lambda p: tt.fit_slope([1, 2], [1]), ValueError, "as long as curvature (2)"),
 ])
 def test_errors_name_what_was_wrong(tmp_path, call, error, words):
     with pytest.raises(error) as raised:
