@@ -79,16 +79,26 @@ void etog(const EulerAngles& e, Matrix3& g);
 // phi1 and phi2 come out in [0, 2*pi], Phi in [0, pi].
 //
 // With s = sqrt(1 - g(3,3)^2) (0 when g(3,3)^2 >= 1): if s > eps the three
-// angles are recovered from the third row and column. Otherwise the matrix is
-// treated as a turn about z alone: Phi = 0, phi2 = 0 and phi1 carries the
-// whole turn, taken from g(2,2) and the sign of g(1,2). With eps = 0 this
-// happens only when |g(3,3)| >= 1.
+// angles are recovered from the third row and column. Otherwise (s <= eps;
+// with eps = 0 only when |g(3,3)| >= 1) Phi is taken as 0 or pi and phi2 as 0,
+// and phi1 carries the whole turn about z:
 //
-// Phi at or near pi: this degenerate branch is taken there too (g(3,3) = -1,
-// or close enough that s <= eps), and it is kept deliberately: the result is
-// still Phi = 0, phi2 = 0, phi1 from g(2,2) and g(1,2). That triple does NOT
-// reproduce the matrix (its g(3,3) is +1). Callers that need Phi = pi must
-// check g(3,3) themselves.
+//  * g(3,3) not negative (Phi at or near 0; also a NaN g(3,3)): Phi = 0,
+//    phi1 from acos2(g(2,2)), reflected to 2*pi - phi1 when g(1,2) < 0.
+//
+//  * g(3,3) < 0 (Phi at or near pi): Phi = 3.1415927f (the constant of acos2;
+//    const1.pi is not read for it), phi1 = atan2(g(1,2) + g(2,1),
+//    g(1,1) - g(2,2)), with pi + pi added when negative (a -0 stays -0).
+//    Those two sums are (1 - cos Phi) times sin and cos of phi1 - phi2 for
+//    any Phi, so etog(e) gives back the matrix up to its third row and
+//    column, which hold sin Phi: with eps = 0 (taken only where g(3,3) has
+//    rounded to -1, Phi within 2.5e-4 of pi) every element comes back within
+//    2.5e-4, and within 1e-4 for Phi within 1e-4 of pi. This is a choice of
+//    this library: the alternative, Phi = 0 as near 0, gives a triple whose
+//    matrix is 180 degrees away from g.
+//
+// Elsewhere (s > eps) the formulas lose precision as Phi nears 0 or pi: phi1
+// and phi2 come from arc-cosines of ratios to the small s.
 void gtoe(const Matrix3& g, EulerAngles& e);
 
 // g = rotation by omega about the axis a (active, right-hand rule). The axis

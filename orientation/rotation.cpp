@@ -75,9 +75,17 @@ void gtoe(const Matrix3& g, EulerAngles& e) {
         if (g[at(1, 3)] < 0.0f) {
             phi2 = twoPi - phi2;
         }
+    } else if (g[at(3, 3)] < 0.0f) {
+        // Phi at or near pi: phi1 - phi2 is the angle of (g(1,2) + g(2,1),
+        // g(1,1) - g(2,2)), which are (1 - cos Phi) times its sine and cosine
+        // whatever Phi is, so phi1 carries it with phi2 = 0.
+        phi1 = std::atan2(g[at(1, 2)] + g[at(2, 1)], g[at(1, 1)] - g[at(2, 2)]);
+        if (phi1 < 0.0f) {
+            phi1 = twoPi + phi1;
+        }
+        bigPhi = 3.1415927f;
     } else {
-        // A turn about z alone (or Phi at or near pi, see the header): phi1
-        // carries the whole turn.
+        // A turn about z alone: phi1 carries the whole turn.
         phi1 = acos2(g[at(2, 2)]);
         if (g[at(1, 2)] < 0.0f) {
             phi1 = twoPi - phi1;

@@ -91,11 +91,30 @@ TEST_F(Orientation, EulerAnglesOfSpecialMatrices) {
         {{1, 0, -0.0f, 0, 0, -1, -0.0f, 1, 0}, {pi, 0}, {0, 0x3FC90FDB, 0}},  // -0 does not reflect
         {{0, 0, -1, 0, -1, 0, -1, 0, 0}, {pi, 0}, {0x4096CBE4, 0x3FC90FDB, 0x4096CBE4}},
         {call(etog, EulerAngles{1, 0.3f, 0.5f}), {pi, 0.5f}, {0x3FC2B739, 0, 0}},  // sin 0.3 below eps
+        {{1, 0, 0, 0, -1, 0, 0, 0, -1}, {pi, 0}, {0, 0x40490FDB, 0}},  // Phi = pi, phi1 from atan2
+        {{0, 1, 0, 1, 0, 0, 0, 0, -1}, {0, 0}, {0x3FC90FDB, 0x40490FDB, 0}},
+        {{0, -1, 0, -1, 0, 0, 0, 0, -1}, {pi, 0}, {0x4096CBE4, 0x40490FDB, 0}},
+        {{0, -1, 0, -1, 0, 0, 0, 0, -1}, {0, 0}, {0xBFC90FDB, 0x40490FDB, 0}},
     };
     for (const auto& [g, block, angles] : cases) {
         const1 = block;
         EXPECT_EQ(bitsOf(call<EulerAngles>(gtoe, g)), angles) << ::testing::PrintToString(g);
     }
+}
+
+// Where g(3,3) has rounded to -1 gtoe gives Phi = pi, losing only the third
+// row and column (sin Phi); the general formulas take over above -1.
+TEST_F(Orientation, GtoeAtPhiNearPiReproducesTheMatrix) {
+    int degenerate = 0;
+    for (float phi = pi; phi > pi - 3e-4f; phi = std::nextafter(phi, 0.0f)) {
+        const Matrix3 g = call(etog, EulerAngles{uniform(0, 2 * pi), phi, uniform(0, 2 * pi)});
+        if (g[8] != -1.0f) continue;
+        ++degenerate;
+        const EulerAngles e = call<EulerAngles>(gtoe, g);
+        EXPECT_EQ(e[1], pi);
+        EXPECT_LE(distance(call(etog, e), g), std::sin(pi - phi) + 1e-6f) << phi;
+    }
+    EXPECT_GT(degenerate, 1000);
 }
 
 TEST_F(Orientation, DirectionsOfSpecialVectors) {
