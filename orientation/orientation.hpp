@@ -36,6 +36,13 @@
 //    trigonal operators degenerate to the identity. gtoe also reads
 //    const1.eps, a non-negative threshold on sin(Phi).
 //
+//  * gtoe near Phi = pi: where its degenerate case is taken with g(3,3) < 0
+//    it returns Phi = pi with a phi1 that reproduces the matrix, not Phi = 0
+//    (see gtoe).
+//
+//  * disorientation is the one routine that computes in double precision;
+//    its inputs and results are floats.
+//
 //  * Cosine and sine of an angle are always taken together, as the real and
 //    imaginary parts of std::exp(std::complex<float>(0, angle)).
 //
@@ -47,6 +54,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace orientation {
 
@@ -157,5 +165,53 @@ void get_symop(std::int32_t code, SymmetryOperatorArray& ops, std::int32_t& coun
 // g = operator number n (counted from 1) of ops. A number outside 1 to 24
 // reads nothing and writes the zero matrix.
 void symop(const SymmetryOperatorArray& ops, std::int32_t n, Matrix3& g);
+
+// ---------------------------------------------------------------------------
+// Grain-boundary character
+// ---------------------------------------------------------------------------
+
+// Disorientation of two grains of one crystal class: angle (radians) and
+// axis of the smallest rotation among all symmetrically equivalent
+// misorientations, with the two grains interchangeable.
+//
+//  * ga, gb: orientations as etog gives them (passive: crystal components =
+//    g * sample components). The misorientation dg = gb * ga^T takes grain
+//    a's crystal components to grain b's; its equivalents are S_i * dg * S_j
+//    and, with the grains interchanged, their transposes, for all operators
+//    S_i, S_j of get_symop(code). Both grains use the same class.
+//
+//  * angle: the smallest rotation angle among them, in [0, pi].
+//
+//  * axis: a unit vector in the crystal frame. The rotation axis of a
+//    misorientation has the same components in both grains' frames, so it
+//    names one direction of both crystals. aatog(axis, angle) is one of the
+//    equivalent misorientations above (as the grains may be interchanged,
+//    its transpose is one too: the sense of turning carries no meaning).
+//    The axis is reduced, by the operators and by the sign, to the
+//    fundamental sector of the class, so that equal boundaries give equal
+//    (angle, axis):
+//        code 3 cubic          0 <= x <= y <= z   (triangle [001] [101] [111])
+//        code 1 tetragonal     0 <= y <= x, z >= 0 (triangle [001] [100] [110])
+//        code 2 hexagonal      z >= 0, azimuth 0 to 30 degrees from +x
+//        code 5 orthorhombic   x, y, z >= 0
+//        code 4 trigonal       z >= 0, azimuth 0 to 120 degrees from +x
+//    Where several equivalents share the smallest angle (to within 1e-7 in
+//    cos(angle/2), the inputs' precision), the one whose reduced axis lies
+//    deepest in the sector (largest c.axis, c a fixed direction inside it)
+//    is taken; on a sector's edge either of two equivalent axes may come out.
+//
+//  * Identical matrices give angle 0 and axis (0, 0, 1). Orientations that
+//    are equal only up to symmetry, or up to rounding, give an angle of the
+//    order of the inputs' rounding (about 1e-7) and an axis without meaning.
+//
+//  * Precision: computed in double on the float inputs and rounded to float
+//    at the end. Reads const1.pi for the trigonal class (through get_symop),
+//    like get_symop. A code other than 1 to 5 gives NaN angle and axis.
+void disorientation(const Matrix3& ga, const Matrix3& gb, std::int32_t code, float& angle, Vector3& axis);
+
+// The same for the pairs (ga[k], gb[k]) into angle[k] and axis[k], for every
+// k below the shortest of the four lengths; the operator set is prepared once.
+void disorientation(std::span<const Matrix3> ga, std::span<const Matrix3> gb, std::int32_t code,
+                    std::span<float> angle, std::span<Vector3> axis);
 
 }  // namespace orientation

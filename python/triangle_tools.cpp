@@ -11,6 +11,7 @@
 #include "common/triangle_data.hpp"
 #include "dremmick/filtering.hpp"
 #include "orientation/orientation.hpp"
+#include "python/disorientation_binding.hpp"
 #include "quorvel/binning.hpp"
 
 #include <pybind11/numpy.h>
@@ -405,4 +406,5 @@ negative. The array passed in is never changed.)");
 
 Codes: 1 tetragonal (8), 2 hexagonal (12), 3 cubic (24), 4 trigonal (3),
 5 orthorhombic (4); any other code raises ValueError.)");
+    registerDisorientation(m);
 }
