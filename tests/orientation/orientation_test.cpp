@@ -117,6 +117,27 @@ TEST_F(Orientation, GtoeAtPhiNearPiReproducesTheMatrix) {
     EXPECT_GT(degenerate, 1000);
 }
 
+// One pair at a time (the module's tests compare the many-pair form with scipy).
+TEST_F(Orientation, DisorientationOfTheTwinOfIdenticalGrainsAndOfAnUnknownClass) {
+    const float third = 0.57735026f;
+    const Matrix3 twin = call(aatog, Vector3{third, third, third}, pi / 3), g = call(etog, EulerAngles{1, 2, 3});
+    const std::tuple<Matrix3, Matrix3, std::int32_t, float, Vector3> cases[] = {
+        {g, times(twin, g), 3, pi / 3, {third, third, third}},
+        {g, times(transposed(twin), g), 3, pi / 3, {third, third, third}},  // either grain first
+        {g, times(call(aatog, Vector3{-0.17364818f, 0.98480775f, 0}, 0.34906584f), g), 2, 0.34906584f,
+         {0.9396926f, 0.34202015f, 0}},  // hexagonal: 20 degrees about azimuth 100 comes out at azimuth 20
+        {g, g, 4, 0, {0, 0, 1}}};
+    float got = -1;
+    Vector3 gotAxis{};
+    for (const auto& [a, b, code, angle, axis] : cases) {
+        disorientation(a, b, code, got, gotAxis);
+        EXPECT_NEAR(got, angle, 2e-6f) << code;
+        for (std::size_t i = 0; i < 3; ++i) EXPECT_NEAR(gotAxis[i], axis[i], 2e-6f) << code;
+    }
+    disorientation(g, g, 6, got, gotAxis);
+    EXPECT_TRUE(std::isnan(got) && std::isnan(gotAxis[0]) && std::isnan(gotAxis[2]));
+}
+
 TEST_F(Orientation, DirectionsOfSpecialVectors) {
     const Vector3 belowEquator = call<Vector3>(anglestov, std::bit_cast<float>(0x3FC90FDBu), 0.0f);  // > pi/2
     EXPECT_EQ(bitsOf(call<Vector3>(anglestov, 0.0f, 0.0f)), (Bits3{0, 0, 0x3F800000}));
