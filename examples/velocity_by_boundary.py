@@ -5,9 +5,10 @@ fitted per group.
 
     python3 examples/velocity_by_boundary.py FACES.txt [--class cubic] [--step 5]
 
-Reads the raw (free-form) file as dremmick does and drops the faces dremmick
-drops: blank faces (a zero orientation triple, an unindexed grain) and, when
-the limits are given, faces over the curvature or velocity limit. For each
+Reads the raw (free-form) file as dremmick does and keeps what dremmick
+keeps, its values as dremmick writes them (4 decimals): blank faces (a zero
+orientation triple, an unindexed grain) are dropped and, when the limits are
+given, faces over the curvature or velocity limit. For each
 face it computes the disorientation of its two grains (columns 1-3 and 4-6,
 Bunge Euler angles) under the symmetry of the class, and groups the faces:
 
