@@ -72,10 +72,12 @@ def test_velocity_by_boundary_finds_the_known_mobilities(tmp_path):
     run = lambda script, *args: subprocess.run(  # noqa: E731
         [sys.executable, os.path.join(os.path.dirname(__file__), "../../examples", script), *args],
         cwd=tmp_path, capture_output=True, text=True, check=True).stdout
-    run("make_boundary_faces.py", "4000", "faces.txt")
+    kinds = run("make_boundary_faces.py", "4000", "faces.txt").split()  # faces of each kind
     out = run("velocity_by_boundary.py", "faces.txt").splitlines()
     assert out[0].startswith("faces.txt: 3980 faces of 4000 (20 blank") and out[-1] == "plot: faces_by_boundary.png"
-    rows = {line.split()[0]: [float(x) for x in line.split()[-3:]] for line in out[2:-1]}
-    for group, mobility in {"Sigma3": 0.5, "0-5": 3, "5-10": 3, "25-30": 1.5, "30-35": 1.5, "35-40": 1.5}.items():
-        assert abs(rows[group][0] - mobility) < 0.02 and rows[group][1] < rows[group][0] < rows[group][2], group
+    rows = {line.split()[0]: [float(x) for x in line.split()[-5:]] for line in out[2:-1]}  # faces, area, fit
+    for kind, mobility, groups in (("twin", 0.5, ["Sigma3"]), ("low_angle", 3, ["0-5", "5-10"]),
+                                   ("general", 1.5, ["25-30", "30-35", "35-40"]), ("60_110", 1, ["55-60", "60-65"])):
+        assert sum(rows[g][0] for g in groups) == int(kinds[kinds.index(kind) + 1]) and len(rows) == 9, kind
+        assert all(abs(rows[g][2] - mobility) < 0.02 and rows[g][3] < rows[g][2] < rows[g][4] for g in groups), kind
     assert (tmp_path / "faces_by_boundary.png").stat().st_size > 10000
