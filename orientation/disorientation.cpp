@@ -18,7 +18,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <span>
 
 #include "orientation/orientation.hpp"
 
@@ -205,9 +204,8 @@ Result cubic(const Quaternion& dq) {
 
 }  // namespace
 
-void disorientation(std::span<const Matrix3> ga, std::span<const Matrix3> gb, std::int32_t code,
-                    std::span<float> angle, std::span<Vector3> axis) {
-    const std::size_t n = std::min({ga.size(), gb.size(), angle.size(), axis.size()});
+void disorientation(const Matrix3* ga, const Matrix3* gb, std::size_t n, std::int32_t code, float* angle,
+                    Vector3* axis) {
     const CrystalClass set = crystalClass(code);
     const float none = std::numeric_limits<float>::quiet_NaN();
     for (std::size_t k = 0; k < n; ++k) {
@@ -224,7 +222,7 @@ void disorientation(std::span<const Matrix3> ga, std::span<const Matrix3> gb, st
 }
 
 void disorientation(const Matrix3& ga, const Matrix3& gb, std::int32_t code, float& angle, Vector3& axis) {
-    disorientation(std::span(&ga, 1), std::span(&gb, 1), code, std::span(&angle, 1), std::span(&axis, 1));
+    disorientation(&ga, &gb, 1, code, &angle, &axis);
 }
 
 }  // namespace orientation

@@ -6,8 +6,8 @@
 //  CONVENTIONS (read these before calling anything below)
 // ============================================================================
 //
-//  * Single precision throughout. Every value and every intermediate result
-//    is a float, formulas are evaluated left to right as written, and nothing
+//  * Single precision throughout (disorientation excepted, see below). Every
+//    value and every intermediate result is a float, formulas are evaluated left to right as written, and nothing
 //    is fused (the library is built with -ffp-contract=off).
 //
 //  * Angles are in RADIANS, never degrees.
@@ -30,7 +30,8 @@
 //
 //  * const1 holds pi and eps and is ZERO at program start. Nothing in this
 //    library ever stores into it. gtoe, vtoangles and get_symop (for the
-//    trigonal set) read const1.pi, so the caller MUST store pi there first,
+//    trigonal set; so disorientation for the trigonal class too) read
+//    const1.pi, so the caller MUST store pi there first,
 //    e.g. orientation::const1.pi = 3.1415927f; with pi left at 0, reflected
 //    angles come out negative instead of being brought into [0, 2*pi) and the
 //    trigonal operators degenerate to the identity. gtoe also reads
@@ -53,8 +54,8 @@
 // ============================================================================
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <span>
 
 namespace orientation {
 
@@ -198,7 +199,8 @@ void symop(const SymmetryOperatorArray& ops, std::int32_t n, Matrix3& g);
 //    Where several equivalents share the smallest angle (to within 1e-7 in
 //    cos(angle/2), the inputs' precision), the one whose reduced axis lies
 //    deepest in the sector (largest c.axis, c a fixed direction inside it)
-//    is taken; on a sector's edge either of two equivalent axes may come out.
+//    is taken. On the trigonal sector's edges (azimuth 0 and 120 degrees)
+//    either of the two equivalent axes may come out.
 //
 //  * Identical matrices give angle 0 and axis (0, 0, 1). Orientations that
 //    are equal only up to symmetry, or up to rounding, give an angle of the
@@ -209,9 +211,9 @@ void symop(const SymmetryOperatorArray& ops, std::int32_t n, Matrix3& g);
 //    like get_symop. A code other than 1 to 5 gives NaN angle and axis.
 void disorientation(const Matrix3& ga, const Matrix3& gb, std::int32_t code, float& angle, Vector3& axis);
 
-// The same for the pairs (ga[k], gb[k]) into angle[k] and axis[k], for every
-// k below the shortest of the four lengths; the operator set is prepared once.
-void disorientation(std::span<const Matrix3> ga, std::span<const Matrix3> gb, std::int32_t code,
-                    std::span<float> angle, std::span<Vector3> axis);
+// The same for n pairs: (ga[k], gb[k]) into angle[k] and axis[k], k < n, each
+// array holding n elements; the operator set is prepared once for all.
+void disorientation(const Matrix3* ga, const Matrix3* gb, std::size_t n, std::int32_t code, float* angle,
+                    Vector3* axis);
 
 }  // namespace orientation

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,8 +51,7 @@ void disorientations(const float* a, const float* b, int form, std::int32_t code
         const auto size = static_cast<std::size_t>(count);
         matrices(a + first * form, form, count, ga.data());
         matrices(b + first * form, form, count, gb.data());
-        orientation::disorientation(std::span(ga.data(), size), std::span(gb.data(), size), code,
-                                    std::span(angle + first, size), std::span(axes.data(), size));
+        orientation::disorientation(ga.data(), gb.data(), size, code, angle + first, axes.data());
         std::memcpy(axis + 3 * first, axes.data(), sizeof(orientation::Vector3) * size);
     }
 }
