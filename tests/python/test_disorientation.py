@@ -23,8 +23,7 @@ def euler(n):  # uniform in orientation space
 @pytest.mark.parametrize("code", range(1, 6))
 def test_agrees_with_scipy_over_every_pair_of_operators(code):
     ea, eb = euler(10000), euler(10000)
-    angle, axis = tt.disorientation(ea, eb, code)
-    ga, gb = tt.etog(ea), tt.etog(eb)
+    (angle, axis), ga, gb = tt.disorientation(ea, eb, code), tt.etog(ea), tt.etog(eb)
     assert all(np.array_equal(x, y) for x, y in zip(tt.disorientation(ga, gb, code), (angle, axis)))
     s = Rotation.from_matrix(tt.symmetry_operators(code).astype(float))
     dg = Rotation.from_matrix(gb.astype(float) @ ga.transpose(0, 2, 1))
