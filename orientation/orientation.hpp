@@ -37,9 +37,9 @@
 //    trigonal operators degenerate to the identity. gtoe also reads
 //    const1.eps, a non-negative threshold on sin(Phi).
 //
-//  * gtoe near Phi = pi: where its degenerate case is taken with g(3,3) < 0
-//    it returns Phi = pi with a phi1 that reproduces the matrix, not Phi = 0
-//    (see gtoe).
+//  * gtoe near Phi = pi: for Phi within 0.01 of pi (g(3,3) <= -0.99995f) it
+//    takes formulas of its own that give the matrix back within 1e-6, and
+//    where sin Phi <= eps there it returns Phi = pi, not Phi = 0 (see gtoe).
 //
 //  * disorientation is the one routine that computes in double precision;
 //    its inputs and results are floats.
@@ -68,7 +68,7 @@ using SymmetryOperatorArray = std::array<float, 216>;  // 24 slots of one Matrix
 // The block shared by the routines below and the program's main flow.
 struct Const1 {
     float pi;   // pi in single precision (3.1415927f); 2*pi is formed as pi + pi
-    float eps;  // gtoe treats sin(Phi) <= eps as a rotation about z alone
+    float eps;  // gtoe lets phi1 carry the whole turn (phi2 = 0) where sin(Phi) <= eps
 };
 extern Const1 const1;  // zero at program start; see CONVENTIONS
 
@@ -87,27 +87,40 @@ void etog(const EulerAngles& e, Matrix3& g);
 // e = Bunge angles of the rotation matrix g; reads const1.pi and const1.eps.
 // phi1 and phi2 come out in [0, 2*pi], Phi in [0, pi].
 //
-// With s = sqrt(1 - g(3,3)^2) (0 when g(3,3)^2 >= 1): if s > eps the three
-// angles are recovered from the third row and column. Otherwise (s <= eps;
-// with eps = 0 only when |g(3,3)| >= 1) Phi is taken as 0 or pi and phi2 as 0,
-// and phi1 carries the whole turn about z:
+// Phi within 0.01 of pi, that is g(3,3) <= -0.99995f (cos(pi - 0.01) in
+// single precision), has formulas of its own: there 1 - g(3,3)^2 has lost
+// the digits of sin Phi, and the general formulas below would give matrices
+// up to 0.8 per element away from g. With s = hypot(g(1,3), g(2,3)):
 //
-//  * g(3,3) not negative (Phi at or near 0; also a NaN g(3,3)): Phi = 0,
-//    phi1 from acos2(g(2,2)), reflected to 2*pi - phi1 when g(1,2) < 0.
+//  * phi1 - phi2 is d = atan2(g(1,2) + g(2,1), g(1,1) - g(2,2)): the two are
+//    (1 - cos Phi) times the sine and cosine of phi1 - phi2 whatever Phi is,
+//    so d stays exact where the third row and column fade with sin Phi.
 //
-//  * g(3,3) < 0 (Phi at or near pi): Phi = 3.1415927f (the constant of acos2;
-//    const1.pi is not read for it), phi1 = atan2(g(1,2) + g(2,1),
-//    g(1,1) - g(2,2)), with pi + pi added when negative (a -0 stays -0).
-//    Those two sums are (1 - cos Phi) times sin and cos of phi1 - phi2 for
-//    any Phi, so etog(e) gives back the matrix up to its third row and
-//    column, which hold sin Phi: with eps = 0 (taken only where g(3,3) has
-//    rounded to -1, Phi within 2.5e-4 of pi) every element comes back within
-//    2.5e-4, and within 1e-4 for Phi within 1e-4 of pi. This is a choice of
-//    this library: the alternative, Phi = 0 as near 0, gives a triple whose
-//    matrix is 180 degrees away from g.
+//  * s > eps: Phi = atan2(s, g(3,3)), phi2 = atan2(g(1,3), g(2,3)) with
+//    pi + pi added when negative, phi1 = phi2 + d brought into [0, 2*pi) by
+//    one subtraction or addition of pi + pi. etog(e) gives back g within 1e-6
+//    per element (measured over every float Phi in the band), also when each
+//    element of g carries noise of 2e-7; phi1 and phi2 taken from the third
+//    row and column separately would be off there by up to 2.
 //
-// Elsewhere (s > eps) the formulas lose precision as Phi nears 0 or pi: phi1
-// and phi2 come from arc-cosines of ratios to the small s.
+//  * s <= eps (with eps = 0 only when g(1,3) and g(2,3) are both 0): Phi =
+//    3.1415927f (the constant of acos2), phi2 = 0, phi1 = d with pi + pi
+//    added when negative (a -0 stays -0); etog(e) is off from g only in the
+//    third row and column, by at most s. Phi = pi is a choice of this
+//    library: Phi = 0, as in the degenerate case below, would give a triple
+//    whose matrix is 180 degrees away from g.
+//
+//  * With pi left at 0 nothing is added or subtracted: phi2 is the atan2
+//    value in [-pi, pi] and phi1 = phi2 + d, in [-2*pi, 2*pi].
+//
+// Elsewhere (g(3,3) > -0.99995f, NaN too): with s = sqrt(1 - g(3,3)^2) (0
+// when g(3,3)^2 >= 1), if s > eps the three angles are recovered from the
+// third row and column, phi1 and phi2 from arc-cosines of ratios to s, which
+// lose precision as Phi nears 0 or pi (up to 0.03 per element just outside
+// the band above). Otherwise (s <= eps; with eps = 0 only when g(3,3) >= 1)
+// the matrix is treated as a turn about z alone: Phi = 0, phi2 = 0, phi1 from
+// acos2(g(2,2)), reflected to 2*pi - phi1 when g(1,2) < 0. With eps above
+// sin 0.01 this also takes matrices with Phi near pi outside the band.
 void gtoe(const Matrix3& g, EulerAngles& e);
 
 // g = rotation by omega about the axis a (active, right-hand rule). The axis
