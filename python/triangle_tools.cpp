@@ -389,7 +389,8 @@ its report; an empty bin has NaN statistics.)");
     m.def("gtoe", &gtoe, py::arg("g"), py::arg("eps") = 0.0f,
           R"(Bunge angles e[..., 3] of rotation matrices g[..., 3, 3].
 
-Where sin(Phi) <= eps the matrix is read as a turn about z alone: (phi1, 0, 0).)");
+Where sin(Phi) <= eps phi1 carries the whole turn: (phi1, 0, 0), or (phi1, pi, 0)
+within 0.01 of Phi = pi.)");
     m.def("aatog", &aatog, py::arg("axis"), py::arg("omega"),
           R"(Rotation matrices g[..., 3, 3] turning by omega[...] about the unit axes
 axis[..., 3] (active, right-hand rule).)");
