@@ -22,6 +22,9 @@
 #    accounts for all N records; dremmick's summary matches the counts the
 #    generator computed; quorvel reads dremmick's conditioned file to the end;
 #    the module's bin_curvature and condition give what the programs give.
+# 4. Times the module's disorientation on 1,000,000 cubic pairs against a
+#    straightforward numpy implementation (bench/disorientation_bench.py),
+#    and checks that they agree.
 #
 # Exit status: 0 when every run and every check succeeded (a missed timing
 # target is reported, not fatal), 1 otherwise.
@@ -259,6 +262,17 @@ set -- $res
 total=$(binned_total "$dir/bench_raw_cnd_binned.txt" 2>/dev/null)
 [ "$3" -eq 0 ] && [ "$total" = "$final" ]
 check $? "quorvel reads the conditioned file to the end (exit $3, $total records binned, $(printf '%.3f' "$1") s)"
+
+# ----------------------------------------------------------- disorientation
+# The module's disorientation on 1,000,000 cubic pairs against numpy (every
+# pair of operators, broadcast) on 50,000 of them, in the same process.
+if [ -n "$module" ]; then
+    echo
+    PYTHONPATH=$build/python "$PYTHON" "$here/disorientation_bench.py" 1000000 50000 > "$work/disorientation.out"
+    status=$?
+    sed '$d' "$work/disorientation.out"
+    check $status "$(tail -n 1 "$work/disorientation.out" | sed 's/^ *//')"
+fi
 
 # ------------------------------------------------------------------- memory
 echo "$q_rss $d_rss" > "$work/rss_$n.txt"

@@ -6,8 +6,8 @@
 //  CONVENTIONS (read these before calling anything below)
 // ============================================================================
 //
-//  * Single precision throughout. Every value and every intermediate result
-//    is a float, formulas are evaluated left to right as written, and nothing
+//  * Single precision throughout (disorientation excepted, see below). Every
+//    value and every intermediate result is a float, formulas are evaluated left to right as written, and nothing
 //    is fused (the library is built with -ffp-contract=off).
 //
 //  * Angles are in RADIANS, never degrees.
@@ -30,11 +30,19 @@
 //
 //  * const1 holds pi and eps and is ZERO at program start. Nothing in this
 //    library ever stores into it. gtoe, vtoangles and get_symop (for the
-//    trigonal set) read const1.pi, so the caller MUST store pi there first,
+//    trigonal set; so disorientation for the trigonal class too) read
+//    const1.pi, so the caller MUST store pi there first,
 //    e.g. orientation::const1.pi = 3.1415927f; with pi left at 0, reflected
 //    angles come out negative instead of being brought into [0, 2*pi) and the
 //    trigonal operators degenerate to the identity. gtoe also reads
 //    const1.eps, a non-negative threshold on sin(Phi).
+//
+//  * gtoe near Phi = pi: for Phi within 0.01 of pi (g(3,3) <= -0.99995f) it
+//    takes formulas of its own that give the matrix back within 1e-6, and
+//    where sin Phi <= eps there it returns Phi = pi, not Phi = 0 (see gtoe).
+//
+//  * disorientation is the one routine that computes in double precision;
+//    its inputs and results are floats.
 //
 //  * Cosine and sine of an angle are always taken together, as the real and
 //    imaginary parts of std::exp(std::complex<float>(0, angle)).
@@ -46,6 +54,7 @@
 // ============================================================================
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace orientation {
@@ -59,7 +68,7 @@ using SymmetryOperatorArray = std::array<float, 216>;  // 24 slots of one Matrix
 // The block shared by the routines below and the program's main flow.
 struct Const1 {
     float pi;   // pi in single precision (3.1415927f); 2*pi is formed as pi + pi
-    float eps;  // gtoe treats sin(Phi) <= eps as a rotation about z alone
+    float eps;  // gtoe lets phi1 carry the whole turn (phi2 = 0) where sin(Phi) <= eps
 };
 extern Const1 const1;  // zero at program start; see CONVENTIONS
 
@@ -78,17 +87,40 @@ void etog(const EulerAngles& e, Matrix3& g);
 // e = Bunge angles of the rotation matrix g; reads const1.pi and const1.eps.
 // phi1 and phi2 come out in [0, 2*pi], Phi in [0, pi].
 //
-// With s = sqrt(1 - g(3,3)^2) (0 when g(3,3)^2 >= 1): if s > eps the three
-// angles are recovered from the third row and column. Otherwise the matrix is
-// treated as a turn about z alone: Phi = 0, phi2 = 0 and phi1 carries the
-// whole turn, taken from g(2,2) and the sign of g(1,2). With eps = 0 this
-// happens only when |g(3,3)| >= 1.
+// Phi within 0.01 of pi, that is g(3,3) <= -0.99995f (cos(pi - 0.01) in
+// single precision), has formulas of its own: there 1 - g(3,3)^2 has lost
+// the digits of sin Phi, and the general formulas below would give matrices
+// up to 0.8 per element away from g. With s = hypot(g(1,3), g(2,3)):
 //
-// Phi at or near pi: this degenerate branch is taken there too (g(3,3) = -1,
-// or close enough that s <= eps), and it is kept deliberately: the result is
-// still Phi = 0, phi2 = 0, phi1 from g(2,2) and g(1,2). That triple does NOT
-// reproduce the matrix (its g(3,3) is +1). Callers that need Phi = pi must
-// check g(3,3) themselves.
+//  * phi1 - phi2 is d = atan2(g(1,2) + g(2,1), g(1,1) - g(2,2)): the two are
+//    (1 - cos Phi) times the sine and cosine of phi1 - phi2 whatever Phi is,
+//    so d stays exact where the third row and column fade with sin Phi.
+//
+//  * s > eps: Phi = atan2(s, g(3,3)), phi2 = atan2(g(1,3), g(2,3)) with
+//    pi + pi added when negative, phi1 = phi2 + d brought into [0, 2*pi) by
+//    one subtraction or addition of pi + pi. etog(e) gives back g within 1e-6
+//    per element (measured over every float Phi in the band), also when each
+//    element of g carries noise of 2e-7; phi1 and phi2 taken from the third
+//    row and column separately would be off there by up to 2.
+//
+//  * s <= eps (with eps = 0 only when g(1,3) and g(2,3) are both 0): Phi =
+//    3.1415927f (the constant of acos2), phi2 = 0, phi1 = d with pi + pi
+//    added when negative (a -0 stays -0); etog(e) is off from g only in the
+//    third row and column, by at most s. Phi = pi is a choice of this
+//    library: Phi = 0, as in the degenerate case below, would give a triple
+//    whose matrix is 180 degrees away from g.
+//
+//  * With pi left at 0 nothing is added or subtracted: phi2 is the atan2
+//    value in [-pi, pi] and phi1 = phi2 + d, in [-2*pi, 2*pi].
+//
+// Elsewhere (g(3,3) > -0.99995f, NaN too): with s = sqrt(1 - g(3,3)^2) (0
+// when g(3,3)^2 >= 1), if s > eps the three angles are recovered from the
+// third row and column, phi1 and phi2 from arc-cosines of ratios to s, which
+// lose precision as Phi nears 0 or pi (up to 0.03 per element just outside
+// the band above). Otherwise (s <= eps; with eps = 0 only when g(3,3) >= 1)
+// the matrix is treated as a turn about z alone: Phi = 0, phi2 = 0, phi1 from
+// acos2(g(2,2)), reflected to 2*pi - phi1 when g(1,2) < 0. With eps above
+// sin 0.01 this also takes matrices with Phi near pi outside the band.
 void gtoe(const Matrix3& g, EulerAngles& e);
 
 // g = rotation by omega about the axis a (active, right-hand rule). The axis
@@ -147,5 +179,54 @@ void get_symop(std::int32_t code, SymmetryOperatorArray& ops, std::int32_t& coun
 // g = operator number n (counted from 1) of ops. A number outside 1 to 24
 // reads nothing and writes the zero matrix.
 void symop(const SymmetryOperatorArray& ops, std::int32_t n, Matrix3& g);
+
+// ---------------------------------------------------------------------------
+// Grain-boundary character
+// ---------------------------------------------------------------------------
+
+// Disorientation of two grains of one crystal class: angle (radians) and
+// axis of the smallest rotation among all symmetrically equivalent
+// misorientations, with the two grains interchangeable.
+//
+//  * ga, gb: orientations as etog gives them (passive: crystal components =
+//    g * sample components). The misorientation dg = gb * ga^T takes grain
+//    a's crystal components to grain b's; its equivalents are S_i * dg * S_j
+//    and, with the grains interchanged, their transposes, for all operators
+//    S_i, S_j of get_symop(code). Both grains use the same class.
+//
+//  * angle: the smallest rotation angle among them, in [0, pi].
+//
+//  * axis: a unit vector in the crystal frame. The rotation axis of a
+//    misorientation has the same components in both grains' frames, so it
+//    names one direction of both crystals. aatog(axis, angle) is one of the
+//    equivalent misorientations above (as the grains may be interchanged,
+//    its transpose is one too: the sense of turning carries no meaning).
+//    The axis is reduced, by the operators and by the sign, to the
+//    fundamental sector of the class, so that equal boundaries give equal
+//    (angle, axis):
+//        code 3 cubic          0 <= x <= y <= z   (triangle [001] [101] [111])
+//        code 1 tetragonal     0 <= y <= x, z >= 0 (triangle [001] [100] [110])
+//        code 2 hexagonal      z >= 0, azimuth 0 to 30 degrees from +x
+//        code 5 orthorhombic   x, y, z >= 0
+//        code 4 trigonal       z >= 0, azimuth 0 to 120 degrees from +x
+//    Where several equivalents share the smallest angle (to within 1e-7 in
+//    cos(angle/2), the inputs' precision), the one whose reduced axis lies
+//    deepest in the sector (largest c.axis, c a fixed direction inside it)
+//    is taken. On the trigonal sector's edges (azimuth 0 and 120 degrees)
+//    either of the two equivalent axes may come out.
+//
+//  * Identical matrices give angle 0 and axis (0, 0, 1). Orientations that
+//    are equal only up to symmetry, or up to rounding, give an angle of the
+//    order of the inputs' rounding (about 1e-7) and an axis without meaning.
+//
+//  * Precision: computed in double on the float inputs and rounded to float
+//    at the end. Reads const1.pi for the trigonal class (through get_symop),
+//    like get_symop. A code other than 1 to 5 gives NaN angle and axis.
+void disorientation(const Matrix3& ga, const Matrix3& gb, std::int32_t code, float& angle, Vector3& axis);
+
+// The same for n pairs: (ga[k], gb[k]) into angle[k] and axis[k], k < n, each
+// array holding n elements; the operator set is prepared once for all.
+void disorientation(const Matrix3* ga, const Matrix3* gb, std::size_t n, std::int32_t code, float* angle,
+                    Vector3* axis);
 
 }  // namespace orientation

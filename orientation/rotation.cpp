@@ -19,6 +19,40 @@ constexpr std::size_t at(std::size_t i, std::size_t j) {
     return (i - 1) + 3 * (j - 1);
 }
 
+// cos(pi - 0.01) in single precision (0xBF7FFCB9): gtoe takes a g(3,3) at or
+// below it as Phi within 0.01 of pi.
+constexpr float cosNearPi = -0.99995f;
+
+// gtoe for Phi within 0.01 of pi, where 1 - g(3,3)^2 has lost the digits of
+// sin Phi. phi1 - phi2 is the angle of (g(1,2) + g(2,1), g(1,1) - g(2,2)),
+// which are (1 - cos Phi) times its sine and cosine whatever Phi is, so it
+// stays exact as the third row and column, sin Phi times the angles' sines
+// and cosines, fade away: phi2 comes from the third column and phi1 from the
+// difference. Where sin Phi <= eps, Phi = pi, phi2 = 0 and phi1 carries it.
+void gtoeNearPi(const Matrix3& g, float twoPi, EulerAngles& e) {
+    const float sP = std::hypot(g[at(1, 3)], g[at(2, 3)]);
+    float phi1 = std::atan2(g[at(1, 2)] + g[at(2, 1)], g[at(1, 1)] - g[at(2, 2)]);
+    float bigPhi = 3.1415927f;
+    float phi2 = 0.0f;
+    if (sP > const1.eps) {
+        bigPhi = std::atan2(sP, g[at(3, 3)]);
+        phi2 = std::atan2(g[at(1, 3)], g[at(2, 3)]);
+        if (phi2 < 0.0f) {
+            phi2 = twoPi + phi2;
+        }
+        phi1 = phi2 + phi1;
+        if (phi1 >= twoPi) {
+            phi1 = phi1 - twoPi;
+        }
+    }
+    if (phi1 < 0.0f) {
+        phi1 = twoPi + phi1;
+    }
+    e[0] = phi1;
+    e[1] = bigPhi;
+    e[2] = phi2;
+}
+
 }  // namespace
 
 float acos2(float x) {
@@ -55,6 +89,10 @@ void etog(const EulerAngles& e, Matrix3& g) {
 
 void gtoe(const Matrix3& g, EulerAngles& e) {
     const float twoPi = const1.pi + const1.pi;
+    if (g[at(3, 3)] <= cosNearPi) {
+        gtoeNearPi(g, twoPi, e);
+        return;
+    }
 
     const float q = g[at(3, 3)] * g[at(3, 3)];
     float sP = 0.0f;
@@ -76,8 +114,7 @@ void gtoe(const Matrix3& g, EulerAngles& e) {
             phi2 = twoPi - phi2;
         }
     } else {
-        // A turn about z alone (or Phi at or near pi, see the header): phi1
-        // carries the whole turn.
+        // A turn about z alone: phi1 carries the whole turn.
         phi1 = acos2(g[at(2, 2)]);
         if (g[at(1, 2)] < 0.0f) {
             phi1 = twoPi - phi1;

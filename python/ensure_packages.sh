@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes sure the system Python (/usr/bin/python3, the one Debian's packages
 # serve) can build and test the triangle_tools module: its development files,
-# numpy, pytest and pybind11. What is missing is installed with apt-get when
+# numpy, pytest and pybind11, and scipy and matplotlib (the disorientation's
+# reference in the tests, the velocity-by-boundary example's plot). What is missing is installed with apt-get when
 # this runs as root where apt-get exists; otherwise one line names the
 # packages and the script fails.
 py=/usr/bin/python3
@@ -15,6 +16,8 @@ has 'import sysconfig, os, sys; sys.exit(not os.path.isfile(os.path.join(sysconf
     missing="$missing python3-dev"
 has 'import numpy' || missing="$missing python3-numpy"
 has 'import pytest' || missing="$missing python3-pytest"
+has 'import scipy.spatial' || missing="$missing python3-scipy"
+has 'import matplotlib' || missing="$missing python3-matplotlib"
 [ -f /usr/include/pybind11/pybind11.h ] && [ -f /usr/lib/cmake/pybind11/pybind11Config.cmake ] ||
     missing="$missing pybind11-dev"
 [ -z "$missing" ] && exit 0

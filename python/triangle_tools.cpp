@@ -11,6 +11,7 @@
 #include "common/triangle_data.hpp"
 #include "dremmick/filtering.hpp"
 #include "orientation/orientation.hpp"
+#include "python/disorientation_binding.hpp"
 #include "python/slope_fit.hpp"
 #include "quorvel/binning.hpp"
 
@@ -390,7 +391,8 @@ count is int64, the others float32; an empty bin has NaN statistics.)");
     m.def("gtoe", &gtoe, py::arg("g"), py::arg("eps") = 0.0f,
           R"(Bunge angles e[..., 3] of rotation matrices g[..., 3, 3].
 
-Where sin(Phi) <= eps the matrix is read as a turn about z alone: (phi1, 0, 0).)");
+Where sin(Phi) <= eps phi1 carries the whole turn: (phi1, 0, 0), or (phi1, pi, 0)
+within 0.01 of Phi = pi.)");
     m.def("aatog", &aatog, py::arg("axis"), py::arg("omega"),
           R"(Rotation matrices g[..., 3, 3] turning by omega[...] about the unit axes
 axis[..., 3] (active, right-hand rule).)");
@@ -408,4 +410,5 @@ negative. The array passed in is never changed.)");
 Codes: 1 tetragonal (8), 2 hexagonal (12), 3 cubic (24), 4 trigonal (3),
 5 orthorhombic (4); any other code raises ValueError.)");
     registerSlopeFit(m);
+    registerDisorientation(m);
 }

@@ -91,11 +91,54 @@ TEST_F(Orientation, EulerAnglesOfSpecialMatrices) {
         {{1, 0, -0.0f, 0, 0, -1, -0.0f, 1, 0}, {pi, 0}, {0, 0x3FC90FDB, 0}},  // -0 does not reflect
         {{0, 0, -1, 0, -1, 0, -1, 0, 0}, {pi, 0}, {0x4096CBE4, 0x3FC90FDB, 0x4096CBE4}},
         {call(etog, EulerAngles{1, 0.3f, 0.5f}), {pi, 0.5f}, {0x3FC2B739, 0, 0}},  // sin 0.3 below eps
+        {{1, 0, 0, 0, -1, 0, 0, 0, -1}, {pi, 0}, {0, 0x40490FDB, 0}},  // Phi = pi, phi1 from atan2
+        {{0, 1, 0, 1, 0, 0, 0, 0, -1}, {0, 0}, {0x3FC90FDB, 0x40490FDB, 0}},
+        {{0, -1, 0, -1, 0, 0, 0, 0, -1}, {pi, 0}, {0x4096CBE4, 0x40490FDB, 0}},
+        {{0, -1, 0, -1, 0, 0, 0, 0, -1}, {0, 0}, {0xBFC90FDB, 0x40490FDB, 0}},
+        {call(etog, EulerAngles{1, 3.14f, 0.5f}), {pi, 0.5f}, {0x3F000000, 0x40490FDB, 0}},  // sin Phi <= eps
+        {call(etog, EulerAngles{1, 3.14f, 4}), {0, 0}, {0xC0A90FDA, 0x4048F5C3, 0xC0121FB5}},  // pi left at 0
+        // g(3,3) one step above -0.99995f: the general formulas, bit for bit as before
+        {call(etog, EulerAngles{1, 3.1315887f, 2}), {pi, 0}, {0x3F80064E, 0x40486BE7, 0x3FFFFB82}},
     };
     for (const auto& [g, block, angles] : cases) {
         const1 = block;
         EXPECT_EQ(bitsOf(call<EulerAngles>(gtoe, g)), angles) << ::testing::PrintToString(g);
     }
+}
+
+// Within 0.01 of Phi = pi (g(3,3) <= -0.99995f; every float Phi there) gtoe
+// gives back the matrix, even with noise in the elements that carry sin Phi.
+TEST_F(Orientation, GtoeWithinAHundredthOfPiReproducesTheMatrix) {
+    for (float phi = pi;; phi = std::nextafter(phi, 0.0f)) {
+        Matrix3 g = call(etog, EulerAngles{uniform(0, 2 * pi), phi, uniform(0, 2 * pi)});
+        if (g[8] > -0.99995f) break;
+        for (const int k : {2, 5, 6, 7}) g[k] += uniform(-2e-7f, 2e-7f);
+        const EulerAngles e = call<EulerAngles>(gtoe, g);
+        EXPECT_LE(distance(call(etog, e), g), 2e-6f) << phi;
+        EXPECT_TRUE(std::min({e[0], e[2], e[1] - pi + 0.0101f}) >= 0 &&
+                    std::max({e[0], e[2], e[1] + pi}) <= 2 * pi) << phi;
+    }
+}
+
+// One pair at a time (the module's tests compare the many-pair form with scipy).
+TEST_F(Orientation, DisorientationOfTheTwinOfIdenticalGrainsAndOfAnUnknownClass) {
+    const float third = 0.57735026f;
+    const Matrix3 twin = call(aatog, Vector3{third, third, third}, pi / 3), g = call(etog, EulerAngles{1, 2, 3});
+    const std::tuple<Matrix3, Matrix3, std::int32_t, float, Vector3> cases[] = {
+        {g, times(twin, g), 3, pi / 3, {third, third, third}},
+        {g, times(transposed(twin), g), 3, pi / 3, {third, third, third}},  // either grain first
+        {g, times(call(aatog, Vector3{-0.17364818f, 0.98480775f, 0}, 0.34906584f), g), 2, 0.34906584f,
+         {0.9396926f, 0.34202015f, 0}},  // hexagonal: 20 degrees about azimuth 100 comes out at azimuth 20
+        {g, g, 4, 0, {0, 0, 1}}};
+    float got = -1;
+    Vector3 gotAxis{};
+    for (const auto& [a, b, code, angle, axis] : cases) {
+        disorientation(a, b, code, got, gotAxis);
+        EXPECT_NEAR(got, angle, 2e-6f) << code;
+        for (std::size_t i = 0; i < 3; ++i) EXPECT_NEAR(gotAxis[i], axis[i], 2e-6f) << code;
+    }
+    disorientation(g, g, 6, got, gotAxis);
+    EXPECT_TRUE(std::isnan(got) && std::isnan(gotAxis[0]) && std::isnan(gotAxis[2]));
 }
 
 TEST_F(Orientation, DirectionsOfSpecialVectors) {

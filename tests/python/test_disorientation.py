@@ -1,0 +1,82 @@
+# disorientation against a brute-force reduction with scipy's Rotation (every pair of operators, double
+# precision), known values, invariances, and the velocity-by-boundary example on faces of known mobilities.
+import os
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+import triangle_tools as tt
+from scipy.spatial.transform import Rotation
+
+rng = np.random.default_rng(21)
+r3 = np.sqrt(3)
+# The fundamental sectors: every row . axis >= 0.
+SECTOR = {1: [(0, 1, 0), (1, -1, 0), (0, 0, 1)], 2: [(0, 1, 0), (1, -r3, 0), (0, 0, 1)],
+          3: [(1, 0, 0), (-1, 1, 0), (0, -1, 1)], 4: [(0, 1, 0), (r3, 1, 0), (0, 0, 1)], 5: np.eye(3)}
+
+
+def euler(n):  # uniform in orientation space
+    return np.column_stack([rng.uniform(0, 2 * np.pi, n), np.arccos(rng.uniform(-1, 1, n)), rng.uniform(0, 2 * np.pi, n)])
+
+
+@pytest.mark.parametrize("code", range(1, 6))
+def test_agrees_with_scipy_over_every_pair_of_operators(code):
+    ea, eb = euler(10000), euler(10000)
+    (angle, axis), ga, gb = tt.disorientation(ea, eb, code), tt.etog(ea), tt.etog(eb)
+    assert all(np.array_equal(x, y) for x, y in zip(tt.disorientation(ga, gb, code), (angle, axis)))
+    s = Rotation.from_matrix(tt.symmetry_operators(code).astype(float))
+    dg = Rotation.from_matrix(gb.astype(float) @ ga.transpose(0, 2, 1))
+    mine = Rotation.from_rotvec(angle[:, None] * axis.astype(float)).as_quat()
+    sides = np.tile(mine, (len(s), 1)), np.tile(mine * [-1, -1, -1, 1], (len(s), 1))  # mine and its inverse
+    right, smallest, nearest = Rotation.concatenate([dg * sj for sj in s]), np.inf, np.inf  # dg S_j, j = 0, 1..
+    for si in s:
+        c = si * right
+        smallest = np.minimum(smallest, c.magnitude().reshape(-1, 10000).min(0))
+        dots = [np.abs(np.sum(c.as_quat() * side, axis=1)).reshape(-1, 10000).max(0) for side in sides]
+        nearest = np.minimum(nearest, 2 * np.arccos(np.minimum(np.maximum(*dots), 1)))
+    assert np.abs(angle - smallest).max() < 1e-5 and nearest.max() < 1e-5  # (angle, axis) is one of them
+    assert (axis @ np.transpose(SECTOR[code]) >= -1e-6).all()
+
+
+@pytest.mark.parametrize("code", range(1, 6))
+def test_equivalent_orientations_and_either_grain_first_give_the_same_boundary(code):
+    s, n = tt.symmetry_operators(code), 30
+    ga, gb = tt.etog(euler(n)), tt.etog(euler(n))
+    a = np.broadcast_to((s[:, None] @ ga)[:, None], (len(s), len(s), n, 3, 3)).reshape(-1, 3, 3)
+    b = np.broadcast_to((s[:, None] @ gb)[None], (len(s), len(s), n, 3, 3)).reshape(-1, 3, 3)
+    angle, axis = tt.disorientation(ga, gb, code)
+    for first, second in ((a, b), (b, a)):
+        got = tt.disorientation(first, second, code)
+        assert np.abs(got[0] - np.tile(angle, len(s) ** 2)).max() < 1e-6
+        assert np.abs(got[1] - np.tile(axis, (len(s) ** 2, 1))).max() < 1e-5
+
+
+def test_twin_random_cubic_pairs_identical_orientations_and_errors():
+    g = tt.etog(euler(200000))
+    angle, axis = tt.disorientation(g[:1000], tt.aatog(np.full(3, 3 ** -0.5), np.pi / 3) @ g[:1000], 3)
+    assert np.allclose(angle, np.pi / 3, atol=1e-5) and np.allclose(axis, 3 ** -0.5, atol=1e-5)
+    random = np.degrees(tt.disorientation(g[:100000], g[100000:], 3)[0])  # Mackenzie: mean 40.74, max 62.8
+    assert abs(random.mean() - 40.7) < 0.3 and random.max() <= 62.8
+    for code in range(1, 6):
+        angle, axis = tt.disorientation(g[:9], g[:9], code)
+        assert not angle.any() and np.array_equal(axis, np.tile([0, 0, 1], (9, 1)))
+    with pytest.raises(ValueError, match="unknown symmetry code 0"):
+        tt.disorientation(g[:1], g[:1], 0)
+    with pytest.raises(ValueError, match=r"both have shape \(N, 3\) \(Euler angles\) or \(N, 3, 3\)"):
+        tt.disorientation(g[:2], g[:2, 0], 3)
+
+
+def test_velocity_by_boundary_finds_the_known_mobilities(tmp_path):
+    run = lambda script, *args: subprocess.run(  # noqa: E731
+        [sys.executable, os.path.join(os.path.dirname(__file__), "../../examples", script), *args],
+        cwd=tmp_path, capture_output=True, text=True, check=True).stdout
+    kinds = run("make_boundary_faces.py", "4000", "faces.txt").split()  # faces of each kind
+    out = run("velocity_by_boundary.py", "faces.txt").splitlines()
+    assert out[0].startswith("faces.txt: 3980 faces of 4000 (20 blank") and out[-1] == "plot: faces_by_boundary.png"
+    rows = {line.split()[0]: [float(x) for x in line.split()[-5:]] for line in out[2:-1]}  # faces, area, fit
+    for kind, mobility, groups in (("twin", 0.5, ["Sigma3"]), ("low_angle", 3, ["0-5", "5-10"]),
+                                   ("general", 1.5, ["25-30", "30-35", "35-40"]), ("60_110", 1, ["55-60", "60-65"])):
+        assert sum(rows[g][0] for g in groups) == int(kinds[kinds.index(kind) + 1]) and len(rows) == 9, kind
+        assert all(abs(rows[g][2] - mobility) < 0.02 and rows[g][3] < rows[g][2] < rows[g][4] for g in groups), kind
+    assert (tmp_path / "faces_by_boundary.png").stat().st_size > 10000
