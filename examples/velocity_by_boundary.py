@@ -5,10 +5,10 @@ fitted per group.
 
     python3 examples/velocity_by_boundary.py FACES.txt [--class cubic] [--step 5]
 
-Reads the raw (free-form) file as dremmick does and keeps what dremmick
-keeps, its values as dremmick writes them (4 decimals): blank faces (a zero
-orientation triple, an unindexed grain) are dropped and, when the limits are
-given, faces over the curvature or velocity limit. For each
+Reads the raw (free-form) file as dremmick does and keeps the faces dremmick
+keeps, with their values and signs as read: blank faces (a zero orientation
+triple, an unindexed grain) are dropped and, when the limits are given, faces
+over the curvature or velocity limit. For each
 face it computes the disorientation of its two grains (columns 1-3 and 4-6,
 Bunge Euler angles) under the symmetry of the class, and groups the faces:
 
@@ -19,9 +19,10 @@ Bunge Euler angles) under the symmetry of the class, and groups the faces:
   * every other face by disorientation angle, in classes of --step degrees.
 
 Per group it prints (standard output) and plots the number of faces, their
-total area (column 10) and the mobility M of |velocity| = M |curvature|
-(columns 12 and 11, as the programs take them), fitted over the group's
-faces through the origin, with its interval. The plot goes to
+total area (column 10) and the mobility M of velocity = M curvature
+(columns 12 and 11, signed: the absolute values would lift the slope where
+the curvature is small), fitted over the group's faces through the origin
+by the module's fit_slope, with its 95% bootstrap interval. The plot goes to
 STEM_by_boundary.png beside the data file (STEM: the name up to its first
 "."), or to --png.
 
@@ -57,15 +58,9 @@ def twin_distance(angle, axis):
 
 
 def fit(curvature, velocity):
-    """Slope through the origin with its interval."""
-    if hasattr(tt, "fit_slope"):
-        f = tt.fit_slope(curvature, velocity)
-        return f.slope, f.low, f.high
-    # Until the module fits: least squares, interval of 1.96 standard errors.
-    kk = curvature @ curvature
-    slope = curvature @ velocity / kk
-    stderr = math.sqrt(np.sum((velocity - slope * curvature) ** 2) / ((len(curvature) - 1) * kk))
-    return slope, slope - 1.96 * stderr, slope + 1.96 * stderr
+    """Slope through the origin with its 95% interval."""
+    f = tt.fit_slope(curvature, velocity)
+    return f.slope, f.low, f.high
 
 
 def groups(faces, code, step):
@@ -99,7 +94,9 @@ def main():
     import matplotlib.pyplot as plt
 
     values, _ = tt.read_free(args.data)
-    faces, (high_curvature, high_velocity, blank) = tt.condition(values, args.curvature_limit, args.velocity_limit)
+    keep, (high_curvature, high_velocity, blank) = tt.condition(values, args.curvature_limit, args.velocity_limit,
+                                                               mask=True)
+    faces = values[keep]
     code = CLASSES[args.crystal]
     print(f"{args.data}: {len(faces)} faces of {len(values)} ({blank} blank, {high_curvature + high_velocity}"
           f" over a limit), {args.crystal} (code {code})")
@@ -119,7 +116,7 @@ def main():
     top.axhline(rows[0][3], color="grey", linestyle="--", label=f"all faces: {rows[0][3]:.4g}")
     top.errorbar(x, slope, yerr=[slope - low, high - slope], fmt="o", capsize=4)
     top.legend()
-    top.set_ylabel("mobility M\n(|v| = M |curvature|)")
+    top.set_ylabel("mobility M\n(v = M curvature)")
     top.set_title(f"{os.path.basename(args.data)}: faces by disorientation ({args.crystal})")
     middle.bar(x, count)
     middle.set_ylabel("faces")

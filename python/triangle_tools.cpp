@@ -153,7 +153,7 @@ void writeFixed(const std::filesystem::path& path, const FloatArray& values, con
 
 // ------------------------------------------------------ conditioning, bins
 
-py::tuple condition(const FloatArray& values, float curvatureLimit, float velocityLimit) {
+py::tuple condition(const FloatArray& values, float curvatureLimit, float velocityLimit, bool mask) {
     const py::ssize_t rows = recordRows(values);
     const float* data = values.data();
     auto judged = [&](py::ssize_t row, triangle::TriangleRecord& record) {
@@ -169,6 +169,12 @@ py::tuple condition(const FloatArray& values, float curvatureLimit, float veloci
         dremmick::count(tally, verdict);
         keptRows += verdict == dremmick::Verdict::keep;
     }
+    const auto counts = py::make_tuple(tally.highCurvatureCount, tally.highVelocityCount, tally.blankCount);
+    if (mask) {
+        py::array_t<bool> keep(rows);
+        for (py::ssize_t row = 0; row < rows; ++row) keep.mutable_at(row) = judged(row, record) == dremmick::Verdict::keep;
+        return py::make_tuple(keep, counts);
+    }
     FloatArray kept(Shape{keptRows, recordWidth});
     float* out = kept.mutable_data();
     for (py::ssize_t row = 0; row < rows; ++row) {
@@ -182,8 +188,7 @@ py::tuple condition(const FloatArray& values, float curvatureLimit, float veloci
                                        std::string(field, sizeof field));
         }
     }
-    return py::make_tuple(
-        kept, py::make_tuple(tally.highCurvatureCount, tally.highVelocityCount, tally.blankCount));
+    return py::make_tuple(kept, counts);
 }
 
 py::tuple binCurvature(const FloatArray& values) {
@@ -373,13 +378,15 @@ conditioned file: the header lines first (each must hold a '#' within its first
 value with 4 decimals (fewer from 1000 up, so that it fits). quorvel and
 read_fixed read back the values as written.)");
     m.def("condition", &condition, py::arg("values"), py::arg("curvature_limit"), py::arg("velocity_limit"),
-          R"(Conditions records, shape (N, 12), as dremmick does.
+          py::arg("mask") = false, R"(Conditions records, shape (N, 12), as dremmick does.
 
 Returns (kept, counts): kept the rows that read_fixed gives for the file
 dremmick would write (a row is dropped when columns 0-2 or 3-5 are all zero,
 or when the absolute curvature or velocity exceeds its limit; columns 9-11 are
 made non-negative and every value is rounded as written, to 4 decimals);
-counts = (high_val, high_vel, blank), the drop counts in dremmick's order.)");
+counts = (high_val, high_vel, blank), the drop counts in dremmick's order.
+With mask=True, returns (keep, counts) instead: keep, shape (N,), is True for
+the rows dremmick keeps, so values[keep] are the kept faces with their signs.)");
     m.def("bin_curvature", &binCurvature, py::arg("values"),
           R"(Bins records, shape (N, 12), by absolute curvature as quorvel does.
 
