@@ -31,9 +31,9 @@
 //  * const1 holds pi and eps and is ZERO at program start. Nothing in this
 //    library ever stores into it. gtoe, vtoangles and get_symop (for the
 //    trigonal set) read const1.pi, so the caller MUST store pi there first,
-//    e.g. orientation::const1.pi = 3.1415927f; with pi left at 0, reflected
-//    angles come out negative instead of being brought into [0, 2*pi) and the
-//    trigonal operators degenerate to the identity. gtoe also reads
+//    e.g. orientation::const1.pi = orientation::singlePrecisionPi; with pi
+//    left at 0, reflected angles come out negative instead of being brought
+//    into [0, 2*pi) and the trigonal operators degenerate to the identity. gtoe also reads
 //    const1.eps, a non-negative threshold on sin(Phi).
 //
 //  * Cosine and sine of an angle are always taken together, as the real and
@@ -56,9 +56,12 @@ using Matrix3 = std::array<float, 9>;                  // column-major: element 
 using AnglePair = std::array<float, 2>;                // theta, phi
 using SymmetryOperatorArray = std::array<float, 216>;  // 24 slots of one Matrix3 each
 
+// pi in single precision, the float nearest to it (bits 0x40490FDB).
+inline constexpr float singlePrecisionPi = 3.1415927f;
+
 // The block shared by the routines below and the program's main flow.
 struct Const1 {
-    float pi;   // pi in single precision (3.1415927f); 2*pi is formed as pi + pi
+    float pi;   // pi in single precision (singlePrecisionPi); 2*pi is formed as pi + pi
     float eps;  // gtoe treats sin(Phi) <= eps as a rotation about z alone
 };
 extern Const1 const1;  // zero at program start; see CONVENTIONS
@@ -67,8 +70,8 @@ extern Const1 const1;  // zero at program start; see CONVENTIONS
 // Rotation matrices and Euler angles
 // ---------------------------------------------------------------------------
 
-// Arc-cosine clamped to the domain: x > 1 gives 0, x < -1 gives 3.1415927f
-// (a constant; const1 is not read), anything else acos(x). Both tests are
+// Arc-cosine clamped to the domain: x > 1 gives 0, x < -1 gives
+// singlePrecisionPi (a constant; const1 is not read), anything else acos(x). Both tests are
 // strict, so NaN yields NaN.
 float acos2(float x);
 

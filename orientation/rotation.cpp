@@ -26,7 +26,7 @@ float acos2(float x) {
         return 0.0f;
     }
     if (x < -1.0f) {
-        return 3.1415927f;
+        return singlePrecisionPi;
     }
     return std::acos(x);
 }
