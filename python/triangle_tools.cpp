@@ -4,11 +4,12 @@
 // the filter tests, the bin passes, the orientation routines), so its numbers
 // are theirs, bit for bit; nothing here is a second implementation.
 
-#include "common/input_file.hpp"
+#include "common/data_file.hpp"
+#include "common/fixed_width.hpp"
+#include "common/free_form.hpp"
+#include "common/header_block.hpp"
 #include "common/number_text.hpp"
-#include "common/output_file.hpp"
 #include "common/run_error.hpp"
-#include "common/triangle_data.hpp"
 #include "dremmick/filtering.hpp"
 #include "orientation/orientation.hpp"
 #include "quorvel/binning.hpp"
@@ -92,31 +93,27 @@ std::string encoded(const py::handle& line) {
     return py::reinterpret_steal<py::bytes>(bytes);
 }
 
-// As both programs read a data file: a line-count pass, so that the array is
-// allocated once at its final size; the header block (the leading lines that
-// hold a "#" within their first 100 characters); then one record per data line.
+// As both programs read a data file: opened in their sequence (a line-count
+// pass, so that the array is allocated once at its final size, and a header
+// pass), then one record per data line, with their readers.
 py::tuple readFile(const std::string& path, bool fixed) {
-    triangle::InputFile in;
+    triangle::DataFile file{.path = path};
     std::vector<std::string> header;
-    std::int64_t lineCount = 0;
     {
         py::gil_scoped_release unlocked;
-        in.open(path);
-        lineCount = in.countRemainingLines();
-        in.open(path);
-        triangle::measureHeaderBlock(in, lineCount, &header);
-        // The first data line went to the header test; start again behind the header.
-        in.open(path);
-        triangle::readHeaderBlock(in, static_cast<std::int32_t>(header.size()), nullptr);
+        file.countLines();
+        file.measureHeader(&header);
+        file.openAtFirstDataLine();
     }
-    const py::ssize_t rows = lineCount - static_cast<std::int64_t>(header.size());
+    const py::ssize_t rows = file.dataLineCount();
     FloatArray values(Shape{rows, recordWidth});
     float* out = values.mutable_data();
     {
         py::gil_scoped_release unlocked;
+        triangle::FreeRecordReader freeRecords(file.in);
         for (py::ssize_t row = 0; row < rows; ++row) {
             const triangle::TriangleRecord record =
-                fixed ? triangle::readFixedRecord(in) : triangle::readFreeRecord(in);
+                fixed ? triangle::readFixedRecord(file.in) : freeRecords.next();
             std::memcpy(out + row * recordWidth, record.values.data(), sizeof record.values);
         }
     }
@@ -332,7 +329,7 @@ acts on column vectors, w = g @ v; etog is passive, aatog active (about z by
 the same angle they are transposes). pi is 3.1415927 in single precision, as
 dremmick stores it.)";
 
-    orientation::const1.pi = 3.1415927f;
+    orientation::const1.pi = orientation::singlePrecisionPi;
 
     py::register_exception_translator([](std::exception_ptr error) {
         try {
