@@ -207,6 +207,14 @@ py::tuple binCurvature(const FloatArray& values) {
 
 // ------------------------------------------------------------- orientation
 
+// gtoe, vtoangles and get_symop read pi (and gtoe eps) from const1: set for
+// the call, and what was there put back after it.
+struct Const1ForCall {
+    const orientation::Const1 found = orientation::const1;
+    explicit Const1ForCall(float eps = 0.0f) { orientation::const1 = {orientation::singlePrecisionPi, eps}; }
+    ~Const1ForCall() { orientation::const1 = found; }
+};
+
 // numpy's g[i, j] is element (i+1, j+1): row-major rows to and from the
 // routines' column-major Matrix3.
 orientation::Matrix3 fromRows(const float* rows) {
@@ -237,13 +245,12 @@ FloatArray gtoe(const FloatArray& g, float eps) {
     FloatArray euler(joined(leadingShape(g, "g", {3, 3}, "(..., 3, 3)"), {3}));
     const float* in = g.data();
     float* out = euler.mutable_data();
-    orientation::const1.eps = eps;
+    const Const1ForCall set(eps);
     for (py::ssize_t k = 0; k < g.size() / 9; ++k) {
         orientation::EulerAngles e;
         orientation::gtoe(fromRows(in + 9 * k), e);
         std::memcpy(out + 3 * k, e.data(), sizeof e);
     }
-    orientation::const1.eps = 0.0f;
     return euler;
 }
 
@@ -277,6 +284,7 @@ py::tuple vtoangles(const FloatArray& v) {
     const Shape lead = leadingShape(v, "v", {3}, "(..., 3)");
     FloatArray angles(joined(lead, {2})), flipped(joined(lead, {3}));
     const float* in = v.data();
+    const Const1ForCall set;
     for (py::ssize_t k = 0; k < v.size() / 3; ++k) {
         // The routine flips its vector in place: it works on a copy, never on the caller's array.
         orientation::Vector3 w{in[3 * k], in[3 * k + 1], in[3 * k + 2]};
@@ -291,6 +299,7 @@ py::tuple vtoangles(const FloatArray& v) {
 FloatArray symmetryOperators(std::int32_t code) {
     orientation::SymmetryOperatorArray ops;
     std::int32_t count = -1;
+    const Const1ForCall set;
     orientation::get_symop(code, ops, count);
     if (count < 0)
         throw py::value_error(
@@ -328,8 +337,6 @@ z-x-z convention; g[..., i, j] is element (i+1, j+1) of a rotation matrix that
 acts on column vectors, w = g @ v; etog is passive, aatog active (about z by
 the same angle they are transposes). pi is 3.1415927 in single precision, as
 dremmick stores it.)";
-
-    orientation::const1.pi = orientation::singlePrecisionPi;
 
     py::register_exception_translator([](std::exception_ptr error) {
         try {
