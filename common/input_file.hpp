@@ -43,8 +43,8 @@ public:
 
     // Number of the line the cursor stands in, counted from 1.
     std::int64_t lineNumber() const { return line_; }
-    // The line every failure at the end of the file names: the file's last
-    // line (line 1 of an empty file).
+    // At the end of the file: the line every failure there names, the file's
+    // last line (line 1 of an empty file), whether it has a line end or not.
     std::int64_t endOfFileLine() const { return std::max<std::int64_t>(1, line_ - (lastByte_ == '\n')); }
     // Fails with "expected X, found the end of the file" on that line.
     [[noreturn]] void failAtEnd(std::string_view expected) const;
@@ -66,8 +66,8 @@ public:
     std::string_view window() const { return {cursor_, static_cast<std::size_t>(limit_ - cursor_)}; }
     // ... passing over `count` of them, none of them a line end ...
     void advance(std::size_t count) { cursor_ += count; }
-    // ... passing over the line end at window()[at] and all before it: the one
-    // place where the line number rises ...
+    // ... passing over the line end at window()[at] and all before it: where
+    // the line number rises (countRemainingLines() alone adds all it counts) ...
     void passLineEnd(std::size_t at) {
         cursor_ += at + 1;
         ++line_;
