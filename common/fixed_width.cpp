@@ -61,25 +61,8 @@ bool looksFreeForm(std::string_view line) {
     return false;
 }
 
-}  // namespace
-
-TriangleRecord readFixedRecord(InputFile& in, int first) {
-    TriangleRecord record;
-    // Nearly every line is twelve usual fields and a line end, all in the
-    // block: checked at once, and only the values wanted are converted.
-    if (const std::string_view unread = in.window();
-        unread.size() > fixedLineLength && usualFixedLine(unread.data())) {
-        const std::size_t lineEnd = unread[fixedLineLength] == '\n' ? fixedLineLength : fixedLineLength + 1;
-        if (lineEnd < unread.size() && unread[lineEnd] == '\n' &&
-            lineTextLength(unread.substr(0, lineEnd)) == fixedLineLength) {
-            for (int k = first - 1; k < recordValueCount; ++k)
-                fast::readUsualFixedField(unread.data() + k * fixedFieldWidth,
-                                          record.values[static_cast<std::size_t>(k)]);
-            in.passLineEnd(lineEnd);
-            return record;
-        }
-    }
-
+// Any other line, or one that ends beyond the block.
+[[gnu::noinline]] void readAnyFixedLine(InputFile& in, int first, TriangleRecord& record) {
     const std::int64_t line = in.lineNumber();
     std::string_view text;
     if (!in.readLine(text, fixedLineLength)) in.failAtEnd("a data line");
@@ -101,6 +84,27 @@ TriangleRecord readFixedRecord(InputFile& in, int first) {
         }
     }
     std::fill_n(record.values.begin(), first - 1, 0.0f);
+}
+
+}  // namespace
+
+TriangleRecord readFixedRecord(InputFile& in, int first) {
+    TriangleRecord record;
+    // Nearly every line is twelve usual fields and a line end, all in the
+    // block: checked at once, and only the values wanted are converted.
+    if (const std::string_view unread = in.window();
+        unread.size() > fixedLineLength && usualFixedLine(unread.data())) {
+        const std::size_t lineEnd = unread[fixedLineLength] == '\n' ? fixedLineLength : fixedLineLength + 1;
+        if (lineEnd < unread.size() && unread[lineEnd] == '\n' &&
+            lineTextLength({unread.data(), lineEnd}) == fixedLineLength) {
+            for (int k = first - 1; k < recordValueCount; ++k)
+                fast::readUsualFixedField(unread.data() + k * fixedFieldWidth,
+                                          record.values[static_cast<std::size_t>(k)]);
+            in.passLineEnd(lineEnd);
+            return record;
+        }
+    }
+    readAnyFixedLine(in, first, record);
     return record;
 }
 

@@ -1,7 +1,5 @@
 #include "common/input_file.hpp"
 
-#include "common/run_error.hpp"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -57,10 +55,6 @@ void InputFile::openMemory(std::string_view text, std::string name, std::size_t 
 void InputFile::close() {
     file_.reset();
     memory_ = {};
-}
-
-void InputFile::failAtEnd(std::string_view expected) const {
-    failExpected(path_, endOfFileLine(), expected, "the end of the file");
 }
 
 InputFile::Fill InputFile::refill() {

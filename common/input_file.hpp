@@ -9,6 +9,8 @@
 // The bytes can also come from memory, and the block size is a parameter, so
 // that tests can put a block boundary at any position of the text.
 
+#include "common/run_error.hpp"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -47,7 +49,9 @@ public:
     // last line (line 1 of an empty file), whether it has a line end or not.
     std::int64_t endOfFileLine() const { return std::max<std::int64_t>(1, line_ - (lastByte_ == '\n')); }
     // Fails with "expected X, found the end of the file" on that line.
-    [[noreturn]] void failAtEnd(std::string_view expected) const;
+    [[noreturn]] void failAtEnd(std::string_view expected) const {
+        failExpected(path_, endOfFileLine(), expected, "the end of the file");
+    }
 
     // Consumes the next line. `head` receives its first `headLength` characters
     // (at most maxHead; the line end is never part of it). False at the end of

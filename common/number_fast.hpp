@@ -95,8 +95,9 @@ inline bool readUsualFixedField(const char* f, float& value) {
 // a double, and so is a product with a power of ten below 2^53; a quotient by
 // 10^k, k <= 12, rounded to double and then to float is still the correctly
 // rounded float (the quotient cannot lie within 2^-53 of a float midpoint
-// without being one).
-inline bool scaleExactly(std::uint64_t mantissa, int digits, int exponent10, float& value) {
+// without being one). Kept out of line: inlined into parseUsualFreeNumber(),
+// it slows the usual free-form line by a few percent.
+[[gnu::noinline]] inline bool scaleExactly(std::uint64_t mantissa, int digits, int exponent10, float& value) {
     static constexpr double exactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     if (digits > 15 || exponent10 < -12 || exponent10 + digits > 15) return false;
