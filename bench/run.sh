@@ -170,15 +170,15 @@ table() {
 }
 
 # baseline_run PROG RESULT: with BASELINE set, one timed run of the baseline's
-# PROG in $dir (its result file moved aside), the checksums of its outputs kept.
+# PROG in $dir, the checksums of its outputs kept. Its result file RESULT, and
+# the one before it, are removed, so that no run has another's in the cache.
 baseline_run() {
     [ -n "${BASELINE:-}" ] || return 0
-    mv "$dir/$2" "$dir/$2.ours" 2>/dev/null
+    rm -f "$dir/$2"
     timed "$dir" "baseline_$1" "$BASELINE/$1"
     cksum < "$dir/$2" >> "$dir/baseline_result.cksum"
     cksum < "$dir/baseline_$1.out" >> "$dir/baseline_stdout.cksum"
-    mv "$dir/$2.ours" "$dir/$2" 2>/dev/null
-    return 0
+    rm -f "$dir/$2"
 }
 
 # baseline_table PROG CKSUMS: with BASELINE set, PROG against the baseline's;
@@ -211,12 +211,12 @@ cat "$fixed" > /dev/null
 i=1
 while [ $i -le $RUNS ]; do
     timed "$dir" wc wc -l bench_fixed.txt
-    [ $((i % 2)) -eq 0 ] && baseline_run quorvel bench_fixed_binned.txt
+    [ $(((RUNS - i) % 2)) -eq 0 ] && baseline_run quorvel bench_fixed_binned.txt  # ours last in the last run
     rm -f "$dir/bench_fixed_binned.txt"
     timed "$dir" quorvel "$bin/quorvel"
     cksum < "$dir/bench_fixed_binned.txt" >> "$dir/report.cksum"
     cksum < "$dir/quorvel.out" >> "$dir/stdout.cksum"
-    [ $((i % 2)) -eq 1 ] && baseline_run quorvel bench_fixed_binned.txt
+    [ $(((RUNS - i) % 2)) -eq 1 ] && baseline_run quorvel bench_fixed_binned.txt
     if [ -n "$module" ]; then
         (cd "$dir" && pymodule time bench_fixed.txt >> read_fixed.times) || die "read_fixed failed"
     fi
@@ -256,12 +256,12 @@ cat "$raw" > /dev/null
 i=1
 while [ $i -le $RUNS ]; do
     timed "$dir" wc wc -l bench_raw.txt
-    [ $((i % 2)) -eq 0 ] && baseline_run dremmick bench_raw_cnd.txt
+    [ $(((RUNS - i) % 2)) -eq 0 ] && baseline_run dremmick bench_raw_cnd.txt
     rm -f "$dir/bench_raw_cnd.txt"
     timed "$dir" dremmick "$bin/dremmick"
     cksum < "$dir/bench_raw_cnd.txt" >> "$dir/cnd.cksum"
     cksum < "$dir/dremmick.out" >> "$dir/stdout.cksum"
-    [ $((i % 2)) -eq 1 ] && baseline_run dremmick bench_raw_cnd.txt
+    [ $(((RUNS - i) % 2)) -eq 1 ] && baseline_run dremmick bench_raw_cnd.txt
     i=$((i + 1))
 done
 echo
