@@ -11,7 +11,7 @@ namespace triangle {
 char readName(InputFile& in, TextField& field) {
     field.fill(' ');
     int c = in.peek();
-    for (; c > 0 && (separatorOf(static_cast<char>(c)) == blank || c == '\n'); c = in.peek())
+    for (; c > 0 && (separatorOf(static_cast<char>(c)) == Separator::blank || c == '\n'); c = in.peek())
         c == '\n' ? in.passLineEnd(0) : in.advance(1);
     if (c < 0) in.failAtEnd("the data file name");
     const std::int64_t line = in.lineNumber();
@@ -29,7 +29,7 @@ char readName(InputFile& in, TextField& field) {
                              std::string("the quoted data file name has no closing ") + char(quote));
             // A doubled quote mark stands for one; otherwise the name ends.
             if (c == quote && (in.advance(1), in.peek() != quote)) break;
-        } else if (c < 0 || separatorOf(static_cast<char>(c)) != none) {
+        } else if (c < 0 || separatorOf(static_cast<char>(c)) != Separator::none) {
             in.skipRestOfLine();
             return c == '/' || c == ',' || c == ' ' || c == '\t' ? static_cast<char>(c) : 0;
         }

@@ -19,15 +19,15 @@ ScannedValue FreeFormScanner::nextValue() {
             p = skipBlanks(p, limit);
             if (p == limit) break;
             const Separator kind = separatorOf(*p);
-            if (kind == none) break;
-            if (kind == lineEnd) in_.passLineEnd(passed());
-            if (kind == comma && !afterValue_)
+            if (kind == Separator::none) break;
+            if (kind == Separator::lineEnd) in_.passLineEnd(passed());
+            if (kind == Separator::comma && !afterValue_)
                 failExpected(in_.path(), in_.lineNumber(), "a number",
                              "an empty value (a comma with no value before it)");
-            if (kind == slash)
+            if (kind == Separator::slash)
                 failExpected(in_.path(), in_.lineNumber(), "a number",
                              "'/' (ending a record early is not supported)");
-            afterValue_ = afterValue_ && kind != comma;
+            afterValue_ = afterValue_ && kind != Separator::comma;
             ++p;
         }
         in_.advance(passed());
@@ -40,12 +40,12 @@ ScannedValue FreeFormScanner::nextValue() {
         afterValue_ = true;
         // The usual spellings are read in place; the block is padded for that.
         if (const char* end = fast::parseUsualFreeNumber(p, result.value);
-            end != nullptr && end < limit && separatorOf(*end) != none) {
+            end != nullptr && end < limit && separatorOf(*end) != Separator::none) {
             in_.advance(static_cast<std::size_t>(end - p));
             return result;
         }
         const char* end = p;
-        while (end < limit && separatorOf(*end) == none) ++end;
+        while (end < limit && separatorOf(*end) == Separator::none) ++end;
         if (end == limit) {
             // The item may go on in the next block; filling moves the bytes.
             const auto status = in_.refill();

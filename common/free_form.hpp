@@ -23,13 +23,13 @@ namespace triangle {
 // What a byte is to the free form: part of an item, or a separator of some
 // kind. A '\r' is a blank: one before a line end goes with it, as
 // lineTextLength() has it, and one elsewhere separates values.
-enum Separator : std::uint8_t { none, blank, lineEnd, comma, slash };
+enum class Separator : std::uint8_t { none, blank, lineEnd, comma, slash };
 inline constexpr auto separators = [] {
     std::array<Separator, 256> kind{};
-    kind[' '] = kind['\t'] = kind['\r'] = blank;
-    kind['\n'] = lineEnd;
-    kind[','] = comma;
-    kind['/'] = slash;
+    kind[' '] = kind['\t'] = kind['\r'] = Separator::blank;
+    kind['\n'] = Separator::lineEnd;
+    kind[','] = Separator::comma;
+    kind['/'] = Separator::slash;
     return kind;
 }();
 
@@ -46,7 +46,7 @@ inline const char* skipBlanks(const char* p, const char* limit) {
         const std::uint64_t nonBlank = word ^ 0x2020202020202020u;
         p += nonBlank == 0 ? 8 : std::countr_zero(nonBlank) >> 3;
         if (p >= limit) return limit;
-        if (separatorOf(*p) != blank) return p;
+        if (separatorOf(*p) != Separator::blank) return p;
     }
 }
 

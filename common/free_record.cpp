@@ -26,7 +26,7 @@ int takeUsualFreeLines(InputFile& in, TriangleRecord (&records)[2]) {
         p = skipBlanks(p, limit);
         if (!first && *p == ',') p = skipBlanks(p + 1, limit);
         p = fast::parseUsualFreeNumber(p, value);
-        return p != nullptr && p < limit && separatorOf(*p) != none ? p : nullptr;
+        return p != nullptr && p < limit && separatorOf(*p) != Separator::none ? p : nullptr;
     };
     const char* p = block.data();
     const char* q = lineEnd + 1 < limit ? lineEnd + 1 : nullptr;
