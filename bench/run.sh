@@ -3,6 +3,11 @@
 #
 # Usage: sh bench/run.sh BUILD_DIR N        (make bench: N = 2000000,
 #                                            make bench-large: N = 10000000)
+# With BASELINE=DIR set (a folder holding other builds of quorvel and
+# dremmick, say those of the last release), every run of a program alternates
+# with a run of the baseline's on the same file, the order swapped from run to
+# run, and the figures compare the two: median time ratio (target <= 1.03),
+# peak memory, and outputs identical byte for byte. RUNS (5) sets the runs.
 #
 # 1. Builds the two helpers (bench/gen_bench_data.cpp, bench/bench_timer.cpp)
 #    with $CXX (default g++) into BUILD_DIR/bench-data/, and generates there a
@@ -30,7 +35,8 @@
 # target is reported, not fatal), 1 otherwise.
 set -u
 
-RUNS=5
+RUNS=${RUNS:-5}
+TARGET_BASELINE=1.03
 CURV_LIMIT=0.5
 VEL_LIMIT=1.5
 TARGET_QUORVEL=4.5
@@ -166,6 +172,31 @@ table() {
     }'
 }
 
+# baseline_run PROG RESULT: with BASELINE set, one timed run of the baseline's
+# PROG in $dir, the checksums of its outputs kept. Its result file RESULT, and
+# the one before it, are removed, so that no run has another's in the cache.
+baseline_run() {
+    [ -n "${BASELINE:-}" ] || return 0
+    rm -f "$dir/$2"
+    timed "$dir" "baseline_$1" "$BASELINE/$1"
+    cksum < "$dir/$2" >> "$dir/baseline_result.cksum"
+    cksum < "$dir/baseline_$1.out" >> "$dir/baseline_stdout.cksum"
+    rm -f "$dir/$2"
+}
+
+# baseline_table PROG CKSUMS: with BASELINE set, PROG against the baseline's;
+# CKSUMS holds the checksums of PROG's result files.
+baseline_table() {
+    [ -n "${BASELINE:-}" ] || return 0
+    set -- "$1" "$2" $(stats "$dir/$1.times") $(stats "$dir/baseline_$1.times")
+    awk -v prog="$1" -v base="$BASELINE/$1" -v target="$TARGET_BASELINE" -v pm="$3" -v pk="$6" -v bm="$8" -v bk="${11}" 'BEGIN {
+        printf "  against %s in the same runs: median %.3fs vs %.3fs, ratio %.3f (target <= %s: %s); peak RSS %.1f vs %.1f MiB\n",
+            base, pm, bm, pm / bm, target, pm / bm <= target ? "met" : "MISSED", pk / 1024, bk / 1024 }'
+    [ "$(sort -u "$dir/baseline_result.cksum")" = "$(sort -u "$dir/$2")" ] &&
+        [ "$(sort -u "$dir/baseline_stdout.cksum")" = "$(sort -u "$dir/stdout.cksum")" ]
+    check $? "result file and standard output identical to the baseline's in every run"
+}
+
 # Sum of the "number" column of a binned report.
 binned_total() {
     awk '/^bin / { on = 1; next } on && NF == 5 { s += $4 } END { printf "%d\n", s }' "$1"
@@ -183,10 +214,12 @@ cat "$fixed" > /dev/null
 i=1
 while [ $i -le $RUNS ]; do
     timed "$dir" wc wc -l bench_fixed.txt
+    [ $(((RUNS - i) % 2)) -eq 0 ] && baseline_run quorvel bench_fixed_binned.txt  # ours last in the last run
     rm -f "$dir/bench_fixed_binned.txt"
     timed "$dir" quorvel "$bin/quorvel"
     cksum < "$dir/bench_fixed_binned.txt" >> "$dir/report.cksum"
     cksum < "$dir/quorvel.out" >> "$dir/stdout.cksum"
+    [ $(((RUNS - i) % 2)) -eq 1 ] && baseline_run quorvel bench_fixed_binned.txt
     if [ -n "$module" ]; then
         (cd "$dir" && pymodule time bench_fixed.txt >> read_fixed.times) || die "read_fixed failed"
     fi
@@ -195,6 +228,7 @@ done
 echo
 echo "quorvel on $n fixed-width records ($(wc -c < "$fixed") bytes), $RUNS runs alternating with wc -l:"
 table quorvel "$fixed" "$TARGET_QUORVEL"
+baseline_table quorvel report.cksum
 if [ -n "$module" ]; then
     q_median=$(stats "$dir/quorvel.times" | cut -d ' ' -f 1)
     w_median=$(stats "$dir/wc.times" | cut -d ' ' -f 1)
@@ -225,14 +259,18 @@ cat "$raw" > /dev/null
 i=1
 while [ $i -le $RUNS ]; do
     timed "$dir" wc wc -l bench_raw.txt
+    [ $(((RUNS - i) % 2)) -eq 0 ] && baseline_run dremmick bench_raw_cnd.txt
     rm -f "$dir/bench_raw_cnd.txt"
     timed "$dir" dremmick "$bin/dremmick"
     cksum < "$dir/bench_raw_cnd.txt" >> "$dir/cnd.cksum"
+    cksum < "$dir/dremmick.out" >> "$dir/stdout.cksum"
+    [ $(((RUNS - i) % 2)) -eq 1 ] && baseline_run dremmick bench_raw_cnd.txt
     i=$((i + 1))
 done
 echo
 echo "dremmick on $n raw records ($(wc -c < "$raw") bytes), limits $CURV_LIMIT and $VEL_LIMIT, $RUNS runs alternating with wc -l:"
 table dremmick "$raw" "$TARGET_DREMMICK"
+baseline_table dremmick cnd.cksum
 d_rss=$(stats "$dir/dremmick.times" | cut -d ' ' -f 4)
 [ "$(sort -u "$dir/cnd.cksum" | wc -l)" -eq 1 ]
 check $? "conditioned file identical in all $RUNS runs"

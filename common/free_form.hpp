@@ -1,19 +1,54 @@
 #pragma once
 
-// The one reader of the free form, used for the data lines of a raw file and
-// for the control file: it owns the cursor in the input's block, the line
-// count, the separator set and the block refills.
-//
-// Values are separated by blanks (or tabs), a comma (with or without blanks
-// around it) or line ends; empty and all-blank lines are passed over. A slash
-// and an empty value between two commas are refused, not given a meaning.
+// The free form: values separated by blanks (or tabs), a comma (with or
+// without blanks around it) or line ends; empty and all-blank lines are passed
+// over. A slash and an empty value between two commas are refused, not given
+// a meaning. The scanner (free_form.cpp) reads it value by value, for the data
+// lines of a raw file and for the control file; the record readers
+// (free_record.cpp) take twelve values a record, one record per data line as
+// a rule. The rest of the line that holds the twelfth value is skipped, so a
+// record spread over several lines puts lines and records out of step.
 
 #include "common/input_file.hpp"
 #include "common/triangle_data.hpp"
 
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace triangle {
+
+// What a byte is to the free form: part of an item, or a separator of some
+// kind. A '\r' is a blank: one before a line end goes with it, as
+// lineTextLength() has it, and one elsewhere separates values.
+enum class Separator : std::uint8_t { none, blank, lineEnd, comma, slash };
+inline constexpr auto separators = [] {
+    std::array<Separator, 256> kind{};
+    kind[' '] = kind['\t'] = kind['\r'] = Separator::blank;
+    kind['\n'] = Separator::lineEnd;
+    kind[','] = Separator::comma;
+    kind['/'] = Separator::slash;
+    return kind;
+}();
+
+inline Separator separatorOf(char c) {
+    return separators[static_cast<unsigned char>(c)];
+}
+
+// Passes over blanks from p on, eight at a time where they are blanks; the
+// bytes after `limit` must be readable (InputFile::readPadding).
+inline const char* skipBlanks(const char* p, const char* limit) {
+    for (;; ++p) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        const std::uint64_t nonBlank = word ^ 0x2020202020202020u;
+        p += nonBlank == 0 ? 8 : std::countr_zero(nonBlank) >> 3;
+        if (p >= limit) return limit;
+        if (separatorOf(*p) != Separator::blank) return p;
+    }
+}
 
 // The outcome of reading one value, as std::from_chars reports one.
 struct ScannedValue {
@@ -31,28 +66,45 @@ public:
     // before it, and on an item longer than the input's block.
     ScannedValue nextValue();
 
-    // Reads one text item into `field`, blank-filled: a name in apostrophes or
-    // quotation marks may hold any character (a doubled quote mark stands for
-    // one); an unquoted name ends at a blank, a comma, a slash or the line end.
-    // The rest of the line is skipped. Returns the byte that ended an unquoted
-    // name, or 0. Throws RunError when there is none.
-    char readName(TextField& field);
-
-    // Passes over a UTF-8 byte order mark at the start of the text.
-    void skipByteOrderMark();
     // A comma and a digit follow: a decimal comma, most likely.
-    bool atDecimalComma() { return peek() == ',' && peek(1) >= '0' && peek(1) <= '9'; }
-
-    // Passes over the rest of the line; the next value starts a new item list.
-    void skipRestOfLine();
+    bool atDecimalComma() { return in_.peek() == ',' && in_.peek(1) >= '0' && in_.peek(1) <= '9'; }
 
 private:
-    // The byte `ahead` places after the cursor, after a refill when needed;
-    // -1 beyond the end of the file.
-    int peek(std::size_t ahead = 0);
-
     InputFile& in_;
     bool afterValue_ = false;  // a value came last, so a comma may follow
+};
+
+// Where the values of a free-form record stood.
+struct FreeRecordLines {
+    std::int64_t first = 0;  // line of value 1
+    std::int64_t last = 0;   // line of value 12
+};
+
+// Reads values in the free form until twelve are read; empty and all-blank
+// lines are passed over, and the rest of the line holding the twelfth value is
+// skipped. Throws RunError when a value is not a number, or when the file ends
+// before the twelfth value.
+TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr);
+
+// The programs' reader of free-form records, one after another from the
+// line where it starts: as readFreeRecord(), only faster (a usual line is read
+// together with the next one, whose record is kept for the next call), and a
+// failure after the first record that did not stand on a line of its own
+// names that line, where lines and records went out of step.
+class FreeRecordReader {
+public:
+    explicit FreeRecordReader(InputFile& in) : in_(in), expectedLine_(in.lineNumber()) {}
+    TriangleRecord next(FreeRecordLines* lines = nullptr);
+
+private:
+    InputFile& in_;
+    TriangleRecord ahead_[2];         // records of usual lines already passed over
+    std::int64_t aheadLine_ = 0;      // the line of ahead_[0]
+    int ready_ = 0;                   // records read ahead
+    int taken_ = 0;                   // of them, handed out
+    std::int64_t expectedLine_;       // where the next record stands while in step
+    std::int64_t outOfStepLine_ = 0;  // 0 while in step
+    bool outOfStepEmpty_ = false;     // that line held no value at all
 };
 
 }  // namespace triangle

@@ -1,7 +1,5 @@
 #include "common/input_file.hpp"
 
-#include "common/run_error.hpp"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -59,7 +57,7 @@ void InputFile::close() {
     memory_ = {};
 }
 
-InputFile::Fill InputFile::fill() {
+InputFile::Fill InputFile::refill() {
     char* const base = block_.get();
     const auto kept = static_cast<std::size_t>(limit_ - cursor_);
     if (kept == blockSize_) return Fill::full;
@@ -92,54 +90,41 @@ bool InputFile::readLine(std::string_view& head, std::size_t headLength) {
     // A line longer than a block is passed over a block at a time; its head
     // is gathered in longHead_.
     std::size_t spilled = 0;
-    char spilledLast = 0;
-    const auto gather = [&](const char* from, std::size_t length) {
-        if (length == 0) return;
+    const auto gather = [&](std::size_t length) {
         if (spilled < headLength)
-            std::memcpy(longHead_ + spilled, from, std::min(length, headLength - spilled));
+            std::memcpy(longHead_ + spilled, cursor_, std::min(length, headLength - spilled));
         spilled += length;
-        spilledLast = from[length - 1];
     };
     for (;;) {
-        const auto available = static_cast<std::size_t>(limit_ - cursor_);
-        const auto* end = static_cast<const char*>(std::memchr(cursor_, '\n', available));
-        if (end != nullptr || endOfFile_) {
-            if (end == nullptr && available == 0 && spilled == 0) return false;
-            const char* const start = cursor_;
-            std::size_t length = end != nullptr ? static_cast<std::size_t>(end - start) : available;
-            cursor_ = end != nullptr ? end + 1 : limit_;
-            ++line_;
+        const std::string_view unread = window();
+        const std::size_t end = unread.find('\n');
+        if (end != std::string_view::npos || endOfFile_) {
+            if (end == std::string_view::npos && unread.empty() && spilled == 0) return false;
+            const std::string_view text = unread.substr(0, end);
             if (spilled == 0) {  // the whole line is in the block
-                if (length > 0 && start[length - 1] == '\r') --length;
-                head = std::string_view(start, std::min(length, headLength));
-                return true;
+                head = text.substr(0, lineTextLength(text)).substr(0, headLength);
+            } else {
+                gather(text.size());
+                // Its end, and so a '\r' before it, matters only in a line of at most headLength.
+                head = std::string_view(longHead_, std::min(spilled, headLength));
+                if (spilled <= headLength) head = head.substr(0, lineTextLength(head));
             }
-            gather(start, length);
-            const std::size_t lineLength = spilled - (spilledLast == '\r' ? 1 : 0);
-            head = std::string_view(longHead_, std::min(lineLength, headLength));
+            end != std::string_view::npos ? passLineEnd(end) : advance(text.size());
             return true;
         }
-        if (fill() == Fill::full) {
-            gather(cursor_, available);
-            cursor_ = limit_;
+        if (refill() == Fill::full) {
+            gather(unread.size());
+            advance(unread.size());
         }
     }
 }
 
 void InputFile::skipRestOfLine() {
     for (;;) {
-        const auto available = static_cast<std::size_t>(limit_ - cursor_);
-        const auto* end = static_cast<const char*>(std::memchr(cursor_, '\n', available));
-        if (end != nullptr) {
-            cursor_ = end + 1;
-            ++line_;
-            return;
-        }
-        cursor_ = limit_;
-        if (fill() == Fill::endOfFile) {
-            ++line_;
-            return;
-        }
+        const std::string_view unread = window();
+        if (const std::size_t end = unread.find('\n'); end != std::string_view::npos) return passLineEnd(end);
+        advance(unread.size());
+        if (refill() == Fill::endOfFile) return;
     }
 }
 
@@ -152,11 +137,10 @@ std::int64_t InputFile::countRemainingLines() {
             openLine = limit_[-1] != '\n';
             cursor_ = limit_;
         }
-        if (fill() == Fill::endOfFile) break;
+        if (refill() == Fill::endOfFile) break;
     }
-    if (openLine) ++lines;
-    line_ += lines;
-    return lines;
+    line_ += lines;  // the line ends passed
+    return lines + (openLine ? 1 : 0);
 }
 
 }  // namespace triangle

@@ -1,12 +1,17 @@
 #pragma once
 
 // Sequential reading of a text file in large blocks. Nothing is held but one
-// block, so memory does not grow with the file. Lines end at '\n'; a '\r'
-// right before it (files from Windows) belongs to the line end.
+// block, so memory does not grow with the file. The read cursor and the line
+// number are this class's alone: readers that work on the block in place see
+// the unread bytes through window() and move on only through advance() and
+// passLineEnd().
 //
 // The bytes can also come from memory, and the block size is a parameter, so
 // that tests can put a block boundary at any position of the text.
 
+#include "common/run_error.hpp"
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -15,13 +20,18 @@
 
 namespace triangle {
 
-class FreeFormScanner;
+// The rule for line ends: a line ends at '\n', and a '\r' right before it
+// belongs to the line end (files from Windows). Returns the length of the
+// line's text, given the bytes ahead of its '\n'.
+inline std::size_t lineTextLength(std::string_view beforeLineEnd) {
+    return beforeLineEnd.size() - (beforeLineEnd.ends_with('\r') ? 1 : 0);
+}
 
 class InputFile {
 public:
     static constexpr std::size_t defaultBlockSize = std::size_t{1} << 20;
-    // Bytes after the end of the block that may always be read (their content
-    // is meaningless), so that a parser can look at 8 bytes at a time.
+    // Bytes after the end of the window that may always be read (their
+    // content is meaningless), so that a parser can look at 8 bytes at a time.
     static constexpr std::size_t readPadding = 32;
     // Longest line head readLine() hands out.
     static constexpr std::size_t maxHead = 128;
@@ -33,10 +43,15 @@ public:
     void close();
     const std::string& path() const { return path_; }
 
-    // Number of the line the next read starts in, counted from 1.
+    // Number of the line the cursor stands in, counted from 1.
     std::int64_t lineNumber() const { return line_; }
-    // At the end of the file: the number of its last line (0 for an empty file).
-    std::int64_t lastLineNumber() const { return lastByte_ == '\n' || lastByte_ == 0 ? line_ - 1 : line_; }
+    // At the end of the file: the line every failure there names, the file's
+    // last line (line 1 of an empty file), whether it has a line end or not.
+    std::int64_t endOfFileLine() const { return std::max<std::int64_t>(1, line_ - (lastByte_ == '\n')); }
+    // Fails with "expected X, found the end of the file" on that line.
+    [[noreturn]] void failAtEnd(std::string_view expected) const {
+        failExpected(path_, endOfFileLine(), expected, "the end of the file");
+    }
 
     // Consumes the next line. `head` receives its first `headLength` characters
     // (at most maxHead; the line end is never part of it). False at the end of
@@ -50,23 +65,31 @@ public:
     // last line without a line end counts too.
     std::int64_t countRemainingLines();
 
-    // For readers that take a whole line at once: the unread bytes of the
-    // block (readPadding more may be read behind them), and passing over a
-    // line of them, `next` being just after its line end.
-    std::string_view buffered() const { return {cursor_, static_cast<std::size_t>(limit_ - cursor_)}; }
-    void passLine(const char* next) {
-        cursor_ = next;
+    // For readers that work on the block in place: the unread bytes
+    // (readPadding more may be read behind them) ...
+    std::string_view window() const { return {cursor_, static_cast<std::size_t>(limit_ - cursor_)}; }
+    // ... passing over `count` of them, none of them a line end ...
+    void advance(std::size_t count) { cursor_ += count; }
+    // ... passing over the line end at window()[at] and all before it: where
+    // the line number rises (countRemainingLines() alone adds all it counts) ...
+    void passLineEnd(std::size_t at) {
+        cursor_ += at + 1;
         ++line_;
+    }
+    // ... and reading more: the unread bytes are kept (they move to the start
+    // of the block) and more are read behind them. `full` when they already
+    // fill the whole block.
+    enum class Fill { more, endOfFile, full };
+    Fill refill();
+    // The byte `ahead` places after the cursor, read in when needed; -1 beyond
+    // the end of the file.
+    int peek(std::size_t ahead = 0) {
+        while (static_cast<std::size_t>(limit_ - cursor_) <= ahead)
+            if (refill() != Fill::more) return -1;
+        return static_cast<unsigned char>(cursor_[ahead]);
     }
 
 private:
-    // The free-form reader works on the block in place.
-    friend class FreeFormScanner;
-
-    enum class Fill { more, endOfFile, full };
-    // Keeps the unread bytes [cursor_, limit_) and reads more behind them.
-    // `full` when the unread bytes already fill the whole block.
-    Fill fill();
     void start(std::string path, std::size_t blockSize);
 
     struct Closer {
@@ -80,8 +103,8 @@ private:
     const char* cursor_ = nullptr;
     const char* limit_ = nullptr;
     bool endOfFile_ = false;
-    char lastByte_ = 0;
-    std::int64_t line_ = 1;
+    char lastByte_ = 0;      // the last byte read in
+    std::int64_t line_ = 1;  // 1 + the line ends passed
     char longHead_[maxHead] = {};
 };
 

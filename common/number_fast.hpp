@@ -89,46 +89,23 @@ inline bool readUsualFixedField(const char* f, float& value) {
     return usual;
 }
 
-// Whether all 12 fields of the 96 columns at `line` have the form above, as
-// readUsualFixedField() would find field by field; reads 97 bytes. Written
-// byte by byte with a template per column, so that the compiler checks 16
-// bytes at a time: a digit column holds c with c ^ '0' <= 9, the point column
-// c ^ '.' == 0, and columns 1-2 a digit, a blank or a minus sign.
-struct FixedColumns {
-    std::uint8_t flip[96], upTo[96], lead[96], first[96];
-    constexpr FixedColumns() : flip{}, upTo{}, lead{}, first{} {
-        for (int i = 0; i < 96; ++i) {
-            const int column = i % 8;
-            flip[i] = column == 3 ? '.' : '0';
-            upTo[i] = column == 3 ? 0 : 9;
-            lead[i] = column < 2 ? 0xFF : 0;
-            first[i] = column == 0 ? 0xFF : 0;
-        }
-    }
-};
-inline constexpr FixedColumns fixedColumns{};
-
-inline bool usualFixedLine(const char* line) {
-    const FixedColumns& m = fixedColumns;
-    std::uint8_t bad = 0;
-    for (int i = 0; i < 96; ++i) {
-        const auto c = static_cast<std::uint8_t>(line[i]);
-        const auto next = static_cast<std::uint8_t>(line[i + 1]);
-        const auto wrong = static_cast<std::uint8_t>(-(static_cast<std::uint8_t>(c ^ m.flip[i]) > m.upTo[i]));
-        const auto blank = static_cast<std::uint8_t>(-(c == ' '));
-        const auto minus = static_cast<std::uint8_t>(-(c == '-'));
-        const auto nextNotDigit = static_cast<std::uint8_t>(-(static_cast<std::uint8_t>(next ^ '0') > 9));
-        bad |= wrong & ~((blank | minus) & m.lead[i]);
-        // Column 1 holds a digit or a minus sign only ahead of a digit.
-        bad |= m.first[i] & ~blank & nextNotDigit;
-    }
-    return bad == 0;
-}
-
 // The float nearest to mantissa * 10^exponent10, where the mantissa has
 // `digits` decimal digits, computed exactly in double precision; false,
-// nothing written, where that cannot be done.
-bool scaleExactly(std::uint64_t mantissa, int digits, int exponent10, float& value);
+// nothing written, where that cannot be done. At most 15 digits are exact in
+// a double, and so is a product with a power of ten below 2^53; a quotient by
+// 10^k, k <= 12, rounded to double and then to float is still the correctly
+// rounded float (the quotient cannot lie within 2^-53 of a float midpoint
+// without being one). Kept out of line: inlined into parseUsualFreeNumber(),
+// it slows the usual free-form line by a few percent.
+[[gnu::noinline]] inline bool scaleExactly(std::uint64_t mantissa, int digits, int exponent10, float& value) {
+    static constexpr double exactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (digits > 15 || exponent10 < -12 || exponent10 + digits > 15) return false;
+    const auto exact = static_cast<double>(mantissa);
+    value = static_cast<float>(exponent10 >= 0 ? exact * exactPowersOfTen[exponent10]
+                                               : exact / exactPowersOfTen[-exponent10]);
+    return true;
+}
 
 // The number of decimal digits at the start of the 8 bytes in `word` (first
 // byte lowest), and the bytes less '0' in `offset`.

@@ -2,6 +2,7 @@
 
 #include "common/number_fast.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -10,25 +11,6 @@
 #include <system_error>
 
 namespace triangle {
-namespace {
-
-constexpr double exactPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
-}  // namespace
-
-// At most 15 digits are exact in a double, and so is a product with a power
-// of ten below 2^53; a quotient by 10^k, k <= 12, rounded to double and then
-// to float is still the correctly rounded float (the quotient cannot lie
-// within 2^-53 of a float midpoint without being one).
-bool fast::scaleExactly(std::uint64_t mantissa, int digits, int exponent10, float& value) {
-    if (digits > 15 || exponent10 < -12 || exponent10 + digits > 15) return false;
-    const auto exact = static_cast<double>(mantissa);
-    value = static_cast<float>(exponent10 >= 0 ? exact * exactPowersOfTen[exponent10]
-                                               : exact / exactPowersOfTen[-exponent10]);
-    return true;
-}
-
 namespace {
 
 // The nearest float to (-1)^negative * digits * 10^exponent10, where `digits`
@@ -69,23 +51,15 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-bool equalsIgnoringCase(std::string_view text, std::string_view word) {
-    if (text.size() != word.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if ((text[i] | 0x20) != word[i]) return false;
-    return true;
-}
-
 // NaN, Inf and Infinity in any case, after the sign has been taken off.
 bool parseWord(std::string_view text, bool negative, float& value) {
-    float magnitude;
-    if (equalsIgnoringCase(text, "nan")) {
-        magnitude = std::numeric_limits<float>::quiet_NaN();
-    } else if (equalsIgnoringCase(text, "inf") || equalsIgnoringCase(text, "infinity")) {
-        magnitude = std::numeric_limits<float>::infinity();
-    } else {
-        return false;
-    }
+    char lower[8];
+    if (text.size() > sizeof lower) return false;
+    std::transform(text.begin(), text.end(), lower, [](char c) { return static_cast<char>(c | 0x20); });
+    const std::string_view word(lower, text.size());
+    if (word != "nan" && word != "inf" && word != "infinity") return false;
+    const float magnitude =
+        word == "nan" ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
     value = negative ? -magnitude : magnitude;
     return true;
 }

@@ -56,11 +56,6 @@ void OutputFile::write(std::string_view text) {
     }
 }
 
-void OutputFile::writeLine(std::string_view text) {
-    write(text);
-    write("\n");
-}
-
 void OutputFile::flush() {
     if (file_ == nullptr) return;
     flushBuffer();

@@ -36,7 +36,10 @@ public:
 
     void write(std::string_view text);
     // The text and a line end.
-    void writeLine(std::string_view text);
+    void writeLine(std::string_view text) {
+        write(text);
+        write("\n");
+    }
 
     void flush();
     // Flushes and closes; throws RunError when the data cannot be written.

@@ -7,25 +7,19 @@
 namespace triangle {
 
 std::string placeText(std::string_view file, std::int64_t line) {
-    std::string text(file);
-    text += ": line ";
-    text += std::to_string(line);
-    return text;
+    return std::string(file).append(": line ").append(std::to_string(line));
 }
 
 std::string quoted(std::string_view text) {
     constexpr std::size_t shown = 60;
+    static const char hex[] = "0123456789abcdef";
     std::string out = "'";
     for (std::size_t i = 0; i < text.size() && i < shown; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c < 0x7f && c != '\\') {
+        if (c >= 0x20 && c < 0x7f && c != '\\')
             out += static_cast<char>(c);
-        } else {
-            static const char hex[] = "0123456789abcdef";
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
+        else
+            out.append("\\x").append(1, hex[c >> 4]).append(1, hex[c & 15]);
     }
     out += "'";
     if (text.size() > shown) out += " (cut; " + std::to_string(text.size()) + " characters in all)";
@@ -33,20 +27,23 @@ std::string quoted(std::string_view text) {
 }
 
 void failBadInput(std::string_view file, std::int64_t line, std::string_view what) {
-    std::string message = placeText(file, line);
-    message += ": ";
-    message += what;
-    throw RunError(ExitStatus::badInput, std::move(message));
+    throw RunError(ExitStatus::badInput, placeText(file, line).append(": ").append(what));
+}
+
+std::string expectedFound(std::string_view expected, std::string_view found) {
+    return std::string("expected ").append(expected).append(", found ").append(found);
+}
+
+void failExpected(std::string_view file, std::int64_t line, std::string_view expected, std::string_view found,
+                  std::string_view where, std::string_view note) {
+    std::string what(where);
+    if (!what.empty()) what += ": ";
+    failBadInput(file, line, what.append(expectedFound(expected, found)).append(note));
 }
 
 void failFile(std::string_view file, std::string_view what, int error, std::int64_t line) {
-    std::string message = line > 0 ? placeText(file, line) : std::string(file);
-    message += ": ";
-    message += what;
-    if (error != 0) {
-        message += ": ";
-        message += std::strerror(error);
-    }
+    std::string message = (line > 0 ? placeText(file, line) : std::string(file)).append(": ").append(what);
+    if (error != 0) message.append(": ").append(std::strerror(error));
     throw RunError(ExitStatus::fileError, std::move(message));
 }
 

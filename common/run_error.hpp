@@ -1,6 +1,7 @@
 #pragma once
 
-// Failures end a run: they are thrown as RunError and turned into one line on
+// How a run ends: its exit statuses, the wording of its failures, and the one
+// exit path. Failures are thrown as RunError and turned into one line on
 // standard error and an exit status in exactly one place, runProgram().
 
 #include <cstdint>
@@ -19,6 +20,10 @@ enum class ExitStatus : int {
     internal = 3,   // anything else (out of memory, a defect)
     usage = 64,     // arguments the program does not take; nothing was read or written
 };
+// What --help says of them.
+constexpr std::string_view exitStatusHelp =
+    "Exit status: 0 done; 1 content that cannot be read; 2 a file that cannot be\n"
+    "opened, read, created or written; 3 internal error; 64 wrong arguments.\n";
 
 class RunError : public std::exception {
 public:
@@ -44,6 +49,13 @@ std::string quoted(std::string_view text);
 // what"), and a file operation that fails ("file[: line N]: what: reason",
 // the reason from `error`, an errno value, when it is not 0).
 [[noreturn]] void failBadInput(std::string_view file, std::int64_t line, std::string_view what);
+// The one wording of a read that finds something else than it needs:
+// "expected X, found Y", and the whole line "file: line N: [where: ]expected
+// X, found Y[note]".
+std::string expectedFound(std::string_view expected, std::string_view found);
+[[noreturn]] void failExpected(std::string_view file, std::int64_t line, std::string_view expected,
+                               std::string_view found, std::string_view where = {},
+                               std::string_view note = {});
 [[noreturn]] void failFile(std::string_view file, std::string_view what, int error, std::int64_t line = 0);
 
 // One line "program: warning: message" on standard error; the run goes on.

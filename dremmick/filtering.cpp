@@ -1,5 +1,7 @@
 #include "dremmick/filtering.hpp"
 
+#include "common/fixed_width.hpp"
+#include "common/free_form.hpp"
 #include "common/number_text.hpp"
 #include "common/run_error.hpp"
 
@@ -10,6 +12,11 @@
 namespace dremmick {
 
 using triangle::TriangleRecord;
+
+Limits readLimits(triangle::ControlFile& control) {
+    return {control.readLimit("the curvature limit"),
+            control.readLimit("the velocity limit")};  // in this order
+}
 
 void takeAbsoluteValues(TriangleRecord& record) {
     for (int position = 10; position <= 12; ++position)
@@ -25,19 +32,9 @@ Verdict judge(const TriangleRecord& record, float curvatureLimit, float velocity
 }
 
 void count(FilterTally& tally, Verdict verdict) {
-    switch (verdict) {
-        case Verdict::blank:
-            ++tally.blankCount;
-            break;
-        case Verdict::highCurvature:
-            ++tally.highCurvatureCount;
-            break;
-        case Verdict::highVelocity:
-            ++tally.highVelocityCount;
-            break;
-        case Verdict::keep:
-            break;
-    }
+    tally.blankCount += verdict == Verdict::blank;
+    tally.highCurvatureCount += verdict == Verdict::highCurvature;
+    tally.highVelocityCount += verdict == Verdict::highVelocity;
 }
 
 namespace {
@@ -49,49 +46,20 @@ void writeLimitLine(triangle::OutputFile& out, std::string_view text, float limi
     out.writeLine(std::string_view(field, sizeof field));
 }
 
-// Remembers the first data line where lines and records went out of step, so
-// that a read that later runs into the end of the file can point at it.
-struct StepWatch {
-    std::int64_t line = 0;  // 0 while in step
-    bool empty = false;     // that line held no value at all
-
-    void check(std::int64_t expected, const triangle::FreeRecordLines& lines) {
-        if (line != 0 || (lines.first == expected && lines.last == expected)) return;
-        line = expected;
-        empty = lines.first != expected;
-    }
-    std::string note() const {
-        return "; lines and records went out of step at line " + std::to_string(line) +
-               (empty ? ", which holds no values" : ", which holds fewer than 12 values");
-    }
-};
-
 }  // namespace
 
-void runFiltering(triangle::RunContext& context) {
-    writeLimitLine(context.resultFile, "# eliminated lines with curvature greater than",
-                   context.curvatureLimit);
-    writeLimitLine(context.resultFile, "# eliminated lines with velocity greater than",
-                   context.velocityLimit);
+void runFiltering(triangle::RunContext& context, const Limits& limits) {
+    writeLimitLine(context.resultFile, "# eliminated lines with curvature greater than", limits.curvature);
+    writeLimitLine(context.resultFile, "# eliminated lines with velocity greater than", limits.velocity);
 
     FilterTally tally;
-    StepWatch watch;
     std::int64_t written = 0;
-    const std::int32_t dataLines = context.lineCount - context.headerCount;
-    std::int64_t expectedLine = context.headerCount + 1;
-    triangle::FreeRecordReader reader(context.dataFile);
-    for (std::int32_t i = 0; i < dataLines; ++i, ++expectedLine) {
-        TriangleRecord record;
-        triangle::FreeRecordLines lines;
-        try {
-            record = reader.next(&lines);
-        } catch (triangle::RunError& error) {
-            if (watch.line != 0) error.append(watch.note());
-            throw;
-        }
-        watch.check(expectedLine, lines);
+    const std::int32_t dataLines = context.data.dataLineCount();
+    triangle::FreeRecordReader reader(context.data.in);
+    for (std::int32_t i = 0; i < dataLines; ++i) {
+        TriangleRecord record = reader.next();
         takeAbsoluteValues(record);
-        const Verdict verdict = judge(record, context.curvatureLimit, context.velocityLimit);
+        const Verdict verdict = judge(record, limits.curvature, limits.velocity);
         if (verdict == Verdict::keep) {
             triangle::writeFixedRecord(context.resultFile, record);
             ++written;
@@ -99,15 +67,16 @@ void runFiltering(triangle::RunContext& context) {
             count(tally, verdict);
         }
     }
-    context.dataFile.close();
+    context.data.in.close();
 
-    using triangle::writeFreeFormatLine;
-    writeFreeFormatLine(context.console, {"high_val=", tally.highCurvatureCount});
-    writeFreeFormatLine(context.console, {"high_vel=", tally.highVelocityCount});
-    writeFreeFormatLine(context.console, {"blank", tally.blankCount});
-    writeFreeFormatLine(context.console,
-                        {"final number of lines =",
-                         dataLines - tally.blankCount - tally.highCurvatureCount - tally.highVelocityCount});
+    const auto summary = [&context](std::string_view text, std::int32_t count) {
+        context.console.writeLine(triangle::freeFormatItem(text) + triangle::freeFormatItem(count));
+    };
+    summary("high_val=", tally.highCurvatureCount);
+    summary("high_vel=", tally.highVelocityCount);
+    summary("blank", tally.blankCount);
+    summary("final number of lines =",
+            dataLines - tally.blankCount - tally.highCurvatureCount - tally.highVelocityCount);
     context.resultFile.close();
     context.console.flush();
     if (dataLines > 0 && written == 0)

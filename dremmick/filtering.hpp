@@ -12,6 +12,13 @@
 
 namespace dremmick {
 
+// Lines 2 and 3 of input.txt, read by the preamble through readLimits().
+struct Limits {
+    float curvature = 0.0f;
+    float velocity = 0.0f;
+};
+Limits readLimits(triangle::ControlFile& control);
+
 struct FilterTally {
     std::int32_t blankCount = 0;
     std::int32_t highCurvatureCount = 0;
@@ -32,6 +39,6 @@ void count(FilterTally& tally, Verdict verdict);
 
 // The two limit lines, the data loop and the summary, on the context the
 // preamble handed over.
-void runFiltering(triangle::RunContext& context);
+void runFiltering(triangle::RunContext& context, const Limits& limits);
 
 }  // namespace dremmick

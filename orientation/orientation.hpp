@@ -32,9 +32,9 @@
 //    library ever stores into it. gtoe, vtoangles and get_symop (for the
 //    trigonal set; so disorientation for the trigonal class too) read
 //    const1.pi, so the caller MUST store pi there first,
-//    e.g. orientation::const1.pi = 3.1415927f; with pi left at 0, reflected
-//    angles come out negative instead of being brought into [0, 2*pi) and the
-//    trigonal operators degenerate to the identity. gtoe also reads
+//    e.g. orientation::const1.pi = orientation::singlePrecisionPi; with pi
+//    left at 0, reflected angles come out negative instead of being brought
+//    into [0, 2*pi) and the trigonal operators degenerate to the identity. gtoe also reads
 //    const1.eps, a non-negative threshold on sin(Phi).
 //
 //  * gtoe near Phi = pi: for Phi within 0.01 of pi (g(3,3) <= -0.99995f) it
@@ -65,9 +65,12 @@ using Matrix3 = std::array<float, 9>;                  // column-major: element 
 using AnglePair = std::array<float, 2>;                // theta, phi
 using SymmetryOperatorArray = std::array<float, 216>;  // 24 slots of one Matrix3 each
 
+// pi in single precision, the float nearest to it (bits 0x40490FDB).
+inline constexpr float singlePrecisionPi = 3.1415927f;
+
 // The block shared by the routines below and the program's main flow.
 struct Const1 {
-    float pi;   // pi in single precision (3.1415927f); 2*pi is formed as pi + pi
+    float pi;   // pi in single precision (singlePrecisionPi); 2*pi is formed as pi + pi
     float eps;  // gtoe lets phi1 carry the whole turn (phi2 = 0) where sin(Phi) <= eps
 };
 extern Const1 const1;  // zero at program start; see CONVENTIONS
@@ -76,8 +79,8 @@ extern Const1 const1;  // zero at program start; see CONVENTIONS
 // Rotation matrices and Euler angles
 // ---------------------------------------------------------------------------
 
-// Arc-cosine clamped to the domain: x > 1 gives 0, x < -1 gives 3.1415927f
-// (a constant; const1 is not read), anything else acos(x). Both tests are
+// Arc-cosine clamped to the domain: x > 1 gives 0, x < -1 gives
+// singlePrecisionPi (a constant; const1 is not read), anything else acos(x). Both tests are
 // strict, so NaN yields NaN.
 float acos2(float x);
 
@@ -104,7 +107,7 @@ void etog(const EulerAngles& e, Matrix3& g);
 //    row and column separately would be off there by up to 2.
 //
 //  * s <= eps (with eps = 0 only when g(1,3) and g(2,3) are both 0): Phi =
-//    3.1415927f (the constant of acos2), phi2 = 0, phi1 = d with pi + pi
+//    singlePrecisionPi (the constant of acos2), phi2 = 0, phi1 = d with pi + pi
 //    added when negative (a -0 stays -0); etog(e) is off from g only in the
 //    third row and column, by at most s. Phi = pi is a choice of this
 //    library: Phi = 0, as in the degenerate case below, would give a triple

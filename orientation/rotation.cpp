@@ -32,7 +32,7 @@ constexpr float cosNearPi = -0.99995f;
 void gtoeNearPi(const Matrix3& g, float twoPi, EulerAngles& e) {
     const float sP = std::hypot(g[at(1, 3)], g[at(2, 3)]);
     float phi1 = std::atan2(g[at(1, 2)] + g[at(2, 1)], g[at(1, 1)] - g[at(2, 2)]);
-    float bigPhi = 3.1415927f;
+    float bigPhi = singlePrecisionPi;
     float phi2 = 0.0f;
     if (sP > const1.eps) {
         bigPhi = std::atan2(sP, g[at(3, 3)]);
@@ -60,7 +60,7 @@ float acos2(float x) {
         return 0.0f;
     }
     if (x < -1.0f) {
-        return 3.1415927f;
+        return singlePrecisionPi;
     }
     return std::acos(x);
 }

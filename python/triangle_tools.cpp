@@ -4,11 +4,12 @@
 // the filter tests, the bin passes, the orientation routines), so its numbers
 // are theirs, bit for bit; nothing here is a second implementation.
 
-#include "common/input_file.hpp"
+#include "common/data_file.hpp"
+#include "common/fixed_width.hpp"
+#include "common/free_form.hpp"
+#include "common/header_block.hpp"
 #include "common/number_text.hpp"
-#include "common/output_file.hpp"
 #include "common/run_error.hpp"
-#include "common/triangle_data.hpp"
 #include "dremmick/filtering.hpp"
 #include "orientation/orientation.hpp"
 #include "python/disorientation_binding.hpp"
@@ -94,31 +95,27 @@ std::string encoded(const py::handle& line) {
     return py::reinterpret_steal<py::bytes>(bytes);
 }
 
-// As both programs read a data file: a line-count pass, so that the array is
-// allocated once at its final size; the header block (the leading lines that
-// hold a "#" within their first 100 characters); then one record per data line.
+// As both programs read a data file: opened in their sequence (a line-count
+// pass, so that the array is allocated once at its final size, and a header
+// pass), then one record per data line, with their readers.
 py::tuple readFile(const std::string& path, bool fixed) {
-    triangle::InputFile in;
+    triangle::DataFile file{.path = path};
     std::vector<std::string> header;
-    std::int64_t lineCount = 0;
     {
         py::gil_scoped_release unlocked;
-        in.open(path);
-        lineCount = in.countRemainingLines();
-        in.open(path);
-        triangle::measureHeaderBlock(in, lineCount, &header);
-        // The first data line went to the header test; start again behind the header.
-        in.open(path);
-        triangle::readHeaderBlock(in, static_cast<std::int32_t>(header.size()), nullptr);
+        file.countLines();
+        file.measureHeader(&header);
+        file.openAtFirstDataLine();
     }
-    const py::ssize_t rows = lineCount - static_cast<std::int64_t>(header.size());
+    const py::ssize_t rows = file.dataLineCount();
     FloatArray values(Shape{rows, recordWidth});
     float* out = values.mutable_data();
     {
         py::gil_scoped_release unlocked;
+        triangle::FreeRecordReader freeRecords(file.in);
         for (py::ssize_t row = 0; row < rows; ++row) {
             const triangle::TriangleRecord record =
-                fixed ? triangle::readFixedRecord(in) : triangle::readFreeRecord(in);
+                fixed ? triangle::readFixedRecord(file.in) : freeRecords.next();
             std::memcpy(out + row * recordWidth, record.values.data(), sizeof record.values);
         }
     }
@@ -218,6 +215,14 @@ py::tuple binCurvature(const FloatArray& values) {
 
 // ------------------------------------------------------------- orientation
 
+// gtoe, vtoangles and get_symop read pi (and gtoe eps) from const1: set for
+// the call, and what was there put back after it.
+struct Const1ForCall {
+    const orientation::Const1 found = orientation::const1;
+    explicit Const1ForCall(float eps = 0.0f) { orientation::const1 = {orientation::singlePrecisionPi, eps}; }
+    ~Const1ForCall() { orientation::const1 = found; }
+};
+
 // numpy's g[i, j] is element (i+1, j+1): row-major rows to and from the
 // routines' column-major Matrix3.
 orientation::Matrix3 fromRows(const float* rows) {
@@ -248,13 +253,12 @@ FloatArray gtoe(const FloatArray& g, float eps) {
     FloatArray euler(joined(leadingShape(g, "g", {3, 3}, "(..., 3, 3)"), {3}));
     const float* in = g.data();
     float* out = euler.mutable_data();
-    orientation::const1.eps = eps;
+    const Const1ForCall set(eps);
     for (py::ssize_t k = 0; k < g.size() / 9; ++k) {
         orientation::EulerAngles e;
         orientation::gtoe(fromRows(in + 9 * k), e);
         std::memcpy(out + 3 * k, e.data(), sizeof e);
     }
-    orientation::const1.eps = 0.0f;
     return euler;
 }
 
@@ -288,6 +292,7 @@ py::tuple vtoangles(const FloatArray& v) {
     const Shape lead = leadingShape(v, "v", {3}, "(..., 3)");
     FloatArray angles(joined(lead, {2})), flipped(joined(lead, {3}));
     const float* in = v.data();
+    const Const1ForCall set;
     for (py::ssize_t k = 0; k < v.size() / 3; ++k) {
         // The routine flips its vector in place: it works on a copy, never on the caller's array.
         orientation::Vector3 w{in[3 * k], in[3 * k + 1], in[3 * k + 2]};
@@ -302,6 +307,7 @@ py::tuple vtoangles(const FloatArray& v) {
 FloatArray symmetryOperators(std::int32_t code) {
     orientation::SymmetryOperatorArray ops;
     std::int32_t count = -1;
+    const Const1ForCall set;
     orientation::get_symop(code, ops, count);
     if (count < 0)
         throw py::value_error(
@@ -339,8 +345,6 @@ z-x-z convention; g[..., i, j] is element (i+1, j+1) of a rotation matrix that
 acts on column vectors, w = g @ v; etog is passive, aatog active (about z by
 the same angle they are transposes). pi is 3.1415927 in single precision, as
 dremmick stores it.)";
-
-    orientation::const1.pi = 3.1415927f;
 
     py::register_exception_translator([](std::exception_ptr error) {
         try {

@@ -1,9 +1,9 @@
 #include "quorvel/binning.hpp"
 
+#include "common/fixed_width.hpp"
 #include "common/number_text.hpp"
-#include "common/run_error.hpp"
-#include "common/triangle_data.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -53,18 +53,12 @@ BinStatistics statisticsOf(const CurvatureBin& bin) {
 void formatReportLine(const CurvatureBin& bin, char* out) {
     using triangle::formatFixed;
     const BinStatistics statistics = statisticsOf(bin);
+    // Fields of 6 (a count of 7) characters, two blanks apart (four before the last).
     char* p = formatFixed(out, bin.upperEdge, 6);
-    *p++ = ' ';
-    *p++ = ' ';
-    p = formatFixed(p, statistics.meanCurvature, 6);
-    *p++ = ' ';
-    *p++ = ' ';
-    p = formatFixed(p, statistics.meanVelocity, 6);
-    *p++ = ' ';
-    *p++ = ' ';
-    p = triangle::formatInteger(p, static_cast<std::int64_t>(bin.count), 7);
-    for (int k = 0; k < 4; ++k) *p++ = ' ';
-    formatFixed(p, statistics.deviation, 6);
+    p = formatFixed(std::fill_n(p, 2, ' '), statistics.meanCurvature, 6);
+    p = formatFixed(std::fill_n(p, 2, ' '), statistics.meanVelocity, 6);
+    p = triangle::formatInteger(std::fill_n(p, 2, ' '), static_cast<std::int64_t>(bin.count), 7);
+    formatFixed(std::fill_n(p, 4, ' '), statistics.deviation, 6);
 }
 
 namespace {
@@ -81,23 +75,21 @@ TriangleRecord readDataLine(triangle::InputFile& data) {
 
 void runBinning(triangle::RunContext& context) {
     BinTable table = makeBinTable();
-    const std::int32_t dataLines = context.lineCount - context.headerCount;
+    const std::int32_t dataLines = context.data.dataLineCount();
 
     context.resultFile.writeLine(columnHeader);
     context.console.writeLine(columnHeader);
     context.console.flush();
 
     // Pass 1: sums and counts.
+    triangle::InputFile& data = context.data.in;
     for (std::int32_t i = 0; i < dataLines; ++i) {
-        const TriangleRecord record = readDataLine(context.dataFile);
+        const TriangleRecord record = readDataLine(data);
         addToBin(table, record.curvature(), record.velocity());
     }
-    context.dataFile.close();
 
     // Pass 2: squared deviations from each bin's mean velocity.
-    triangle::InputFile& data = context.dataFile;
-    data.open(context.dataPath());
-    triangle::readHeaderBlock(data, context.headerCount, nullptr);
+    context.data.openAtFirstDataLine();
     const MeanVelocities means = meanVelocities(table);
     for (std::int32_t i = 0; i < dataLines; ++i) {
         const TriangleRecord record = readDataLine(data);

@@ -7,7 +7,7 @@
 #include "orientation/orientation.hpp"
 
 int main() {
-    orientation::const1.pi = 3.1415927f;
+    orientation::const1.pi = orientation::singlePrecisionPi;
 
     const orientation::EulerAngles e{0.5f, 1.0f, 2.0f};
     orientation::Matrix3 g{};

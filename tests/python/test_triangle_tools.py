@@ -93,6 +93,8 @@ def test_fit_slope_is_weighted_least_squares_with_a_sandwich_error_and_a_seeded_
      ValueError, "bad.txt: line 2: field 11 (columns 81-88): expected a number, found '    abcd'"),
     (lambda p: tt.read_free(write(p, "1 2 3 4 5 6 7 8 9 10 11 12\n1 2 x 4\n")),
      ValueError, "bad.txt: line 2: value 3 of 12"),
+    (lambda p: tt.read_free(write(p, "1 2 3 4 5 6\n7 8 9 10 11 12\n")), ValueError,
+     "line 2: expected a record of 12 values, found the end of the file; lines and records went out of step at line 1"),
     (lambda p: tt.write_fixed(str(p / "w.txt"), np.zeros((1, 12)), ["no hash"]), ValueError, "header line 1"),
     (lambda p: tt.condition(np.zeros((3, 11)), 1, 1), ValueError, "(N, 12), got (3, 11)"),
     (lambda p: tt.bin_curvature(np.zeros(12)), ValueError, "(N, 12), got (12,)"),

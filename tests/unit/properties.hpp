@@ -5,6 +5,7 @@
 // and std::to_chars.
 #pragma once
 
+#include "common/fixed_width.hpp"
 #include "common/free_form.hpp"
 #include "common/number_fast.hpp"
 #include "common/number_text.hpp"

@@ -1,5 +1,6 @@
 // The one-line cases of tables.txt: number text, records, header blocks, the
 // name read, bins, report lines and filter tests.
+#include "common/header_block.hpp"
 #include "dremmick/filtering.hpp"
 #include "quorvel/binning.hpp"
 #include "properties.hpp"
@@ -77,7 +78,7 @@ std::string check(const std::vector<std::string>& f) {
     }
     if (table == "name") {
         TextField field;
-        std::string failure = failureOf([&] { FreeFormScanner(in).readName(field); });
+        std::string failure = failureOf([&] { readName(in, field); });
         std::string name(field.data(), field.size());
         name.erase(name.find_last_not_of(' ') + 1);
         return failure.empty() ? name + "|" + std::to_string(stemLengthOf(field)) : failure + "|";

@@ -1,4 +1,4 @@
-#include "common/triangle_data.hpp"
+#include "common/fixed_width.hpp"
 
 #include "common/number_fast.hpp"
 #include "common/number_text.hpp"
@@ -11,43 +11,44 @@
 #include <string>
 
 namespace triangle {
-
-// ---------------------------------------------------------------- header block
-
-void writeTextField(OutputFile& out, std::string_view prefix, std::string_view field) {
-    field = field.substr(0, textFieldWidth);
-    char* p = out.reserve(prefix.size() + textFieldWidth + 1);
-    p = std::copy(prefix.begin(), prefix.end(), p);
-    std::fill(std::copy(field.begin(), field.end(), p), p + textFieldWidth, ' ');
-    p += textFieldWidth;
-    *p++ = '\n';
-    out.commit(p);
-}
-
-bool isHeaderLine(std::string_view head) {
-    return head.substr(0, textFieldWidth).find('#') != std::string_view::npos;
-}
-
-std::int32_t measureHeaderBlock(InputFile& in, std::int64_t lineCount, std::vector<std::string>* lines) {
-    std::string_view head;
-    std::int32_t count = 0;
-    for (; count < lineCount && in.readLine(head, textFieldWidth) && isHeaderLine(head); ++count)
-        if (lines != nullptr) lines->emplace_back(head);
-    return count;
-}
-
-void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy) {
-    std::string_view head;
-    for (std::int32_t j = 1; j <= count; ++j) {
-        if (!in.readLine(head, textFieldWidth))
-            failBadInput(in.path(), j, "expected a header line, found the end of the file");
-        if (copy != nullptr) writeTextField(*copy, {}, head);
-    }
-}
-
-// ---------------------------------------------------------------- fixed width
-
 namespace {
+
+// The usual line: whether all 12 fields of the 96 columns at `line` have the
+// form fast::readUsualFixedField() reads, as it would find field by field;
+// reads 97 bytes. Written
+// byte by byte with a template per column, so that the compiler checks 16
+// bytes at a time: a digit column holds c with c ^ '0' <= 9, the point column
+// c ^ '.' == 0, and columns 1-2 a digit, a blank or a minus sign.
+struct FixedColumns {
+    std::uint8_t flip[96], upTo[96], lead[96], first[96];
+    constexpr FixedColumns() : flip{}, upTo{}, lead{}, first{} {
+        for (int i = 0; i < 96; ++i) {
+            const int column = i % 8;
+            flip[i] = column == 3 ? '.' : '0';
+            upTo[i] = column == 3 ? 0 : 9;
+            lead[i] = column < 2 ? 0xFF : 0;
+            first[i] = column == 0 ? 0xFF : 0;
+        }
+    }
+};
+constexpr FixedColumns fixedColumns{};
+
+bool usualFixedLine(const char* line) {
+    const FixedColumns& m = fixedColumns;
+    std::uint8_t bad = 0;
+    for (int i = 0; i < 96; ++i) {
+        const auto c = static_cast<std::uint8_t>(line[i]);
+        const auto next = static_cast<std::uint8_t>(line[i + 1]);
+        const auto wrong = static_cast<std::uint8_t>(-(static_cast<std::uint8_t>(c ^ m.flip[i]) > m.upTo[i]));
+        const auto blank = static_cast<std::uint8_t>(-(c == ' '));
+        const auto minus = static_cast<std::uint8_t>(-(c == '-'));
+        const auto nextNotDigit = static_cast<std::uint8_t>(-(static_cast<std::uint8_t>(next ^ '0') > 9));
+        bad |= wrong & ~((blank | minus) & m.lead[i]);
+        // Column 1 holds a digit or a minus sign only ahead of a digit.
+        bad |= m.first[i] & ~blank & nextNotDigit;
+    }
+    return bad == 0;
+}
 
 constexpr const char* freeFormHint = "; the line looks free-form: condition the file with dremmick first";
 
@@ -60,29 +61,11 @@ bool looksFreeForm(std::string_view line) {
     return false;
 }
 
-}  // namespace
-
-TriangleRecord readFixedRecord(InputFile& in, int first) {
-    TriangleRecord record;
-    // Nearly every line is twelve usual fields and a line end, all in the
-    // block: checked at once, and only the values wanted are converted.
-    if (const std::string_view unread = in.buffered();
-        unread.size() > fixedLineLength && fast::usualFixedLine(unread.data())) {
-        const std::string_view lineEnd = unread.substr(fixedLineLength, 2);
-        const std::size_t ending = lineEnd[0] == '\n' ? 1 : lineEnd == "\r\n" ? 2 : 0;
-        if (ending != 0) {
-            for (int k = first - 1; k < recordValueCount; ++k)
-                fast::readUsualFixedField(unread.data() + k * fixedFieldWidth,
-                                          record.values[static_cast<std::size_t>(k)]);
-            in.passLine(unread.data() + fixedLineLength + ending);
-            return record;
-        }
-    }
-
+// Any other line, or one that ends beyond the block.
+[[gnu::noinline]] void readAnyFixedLine(InputFile& in, int first, TriangleRecord& record) {
     const std::int64_t line = in.lineNumber();
     std::string_view text;
-    if (!in.readLine(text, fixedLineLength))
-        failBadInput(in.path(), line, "expected a data line, found the end of the file");
+    if (!in.readLine(text, fixedLineLength)) in.failAtEnd("a data line");
     char padded[fixedLineLength];
     if (text.size() < fixedLineLength) {
         // Missing columns read as blanks.
@@ -94,13 +77,34 @@ TriangleRecord readFixedRecord(InputFile& in, int first) {
         const std::string_view field(text.data() + k * fixedFieldWidth, fixedFieldWidth);
         if (!parseFixedField(field, record.values[static_cast<std::size_t>(k)])) {
             const int column = k * fixedFieldWidth + 1;
-            failBadInput(in.path(), line,
+            failExpected(in.path(), line, "a number", quoted(field),
                          "field " + std::to_string(k + 1) + " (columns " + std::to_string(column) + "-" +
-                             std::to_string(column + fixedFieldWidth - 1) + "): expected a number, found " +
-                             quoted(field) + (looksFreeForm(text) ? freeFormHint : ""));
+                             std::to_string(column + fixedFieldWidth - 1) + ")",
+                         looksFreeForm(text) ? freeFormHint : "");
         }
     }
     std::fill_n(record.values.begin(), first - 1, 0.0f);
+}
+
+}  // namespace
+
+TriangleRecord readFixedRecord(InputFile& in, int first) {
+    TriangleRecord record;
+    // Nearly every line is twelve usual fields and a line end, all in the
+    // block: checked at once, and only the values wanted are converted.
+    if (const std::string_view unread = in.window();
+        unread.size() > fixedLineLength && usualFixedLine(unread.data())) {
+        const std::size_t lineEnd = unread[fixedLineLength] == '\n' ? fixedLineLength : fixedLineLength + 1;
+        if (lineEnd < unread.size() && unread[lineEnd] == '\n' &&
+            lineTextLength({unread.data(), lineEnd}) == fixedLineLength) {
+            for (int k = first - 1; k < recordValueCount; ++k)
+                fast::readUsualFixedField(unread.data() + k * fixedFieldWidth,
+                                          record.values[static_cast<std::size_t>(k)]);
+            in.passLineEnd(lineEnd);
+            return record;
+        }
+    }
+    readAnyFixedLine(in, first, record);
     return record;
 }
 

@@ -1,0 +1,101 @@
+#include "common/free_form.hpp"
+
+#include "common/number_fast.hpp"
+#include "common/run_error.hpp"
+
+#include <string>
+
+namespace triangle {
+namespace {
+
+// Nearly every record is one usual line: blanks, then twelve values in their
+// usual spelling, separated by blanks and at most one comma, and the line end
+// after the twelfth within the block. Two lines are read side by side, since
+// each value's end is needed to find the next and the processor can follow
+// two such chains at once. Returns how many of the two (none, the first, or
+// both) were usual, with their records, and passes over them; anything else is
+// left to the scanner.
+int takeUsualFreeLines(InputFile& in, TriangleRecord (&records)[2]) {
+    const std::string_view block = in.window();
+    const char* const limit = block.data() + block.size();
+    const auto* const lineEnd = static_cast<const char*>(std::memchr(block.data(), '\n', block.size()));
+    if (lineEnd == nullptr) return 0;
+    // A value must end at a separator; a line end or a slash before the
+    // twelfth then stops the next one. Past the limit, a number ends beyond it.
+    const auto value = [limit](const char* p, bool first, float& value) -> const char* {
+        p = skipBlanks(p, limit);
+        if (!first && *p == ',') p = skipBlanks(p + 1, limit);
+        p = fast::parseUsualFreeNumber(p, value);
+        return p != nullptr && p < limit && separatorOf(*p) != Separator::none ? p : nullptr;
+    };
+    const char* p = block.data();
+    const char* q = lineEnd + 1 < limit ? lineEnd + 1 : nullptr;
+    for (std::size_t k = 0; k < recordValueCount; ++k) {
+        p = value(p, k == 0, records[0].values[k]);
+        if (q != nullptr) q = value(q, k == 0, records[1].values[k]);
+        if (p == nullptr) return 0;
+    }
+    in.passLineEnd(static_cast<std::size_t>(lineEnd - block.data()));
+    if (q == nullptr) return 1;
+    const auto* const end = *q == '\n' ? q : static_cast<const char*>(std::memchr(q, '\n', limit - q));
+    if (end == nullptr) return 1;
+    in.passLineEnd(static_cast<std::size_t>(end - lineEnd - 1));
+    return 2;
+}
+
+}  // namespace
+
+TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines) {
+    TriangleRecord record;
+    FreeFormScanner scanner(in);
+    std::int64_t firstLine = 0;
+    for (int k = 0; k < recordValueCount; ++k) {
+        const ScannedValue value = scanner.nextValue();
+        if (value.status == ScannedValue::Status::endOfFile) {
+            if (k == 0) in.failAtEnd("a record of 12 values");
+            failBadInput(in.path(), in.endOfFileLine(),
+                         "the file ends inside a record: found " + std::to_string(k) +
+                             " of 12 values (the record began on line " + std::to_string(firstLine) + ")");
+        }
+        if (k == 0) firstLine = in.lineNumber();
+        if (value.status == ScannedValue::Status::notANumber)
+            failExpected(in.path(), in.lineNumber(), "a number", quoted(value.text),
+                         "value " + std::to_string(k + 1) + " of 12");
+        record.values[static_cast<std::size_t>(k)] = value.value;
+    }
+    if (lines != nullptr) *lines = {firstLine, in.lineNumber()};
+    in.skipRestOfLine();
+    return record;
+}
+
+TriangleRecord FreeRecordReader::next(FreeRecordLines* lines) {
+    if (taken_ == ready_) {
+        aheadLine_ = in_.lineNumber();
+        ready_ = takeUsualFreeLines(in_, ahead_);
+        taken_ = 0;
+    }
+    FreeRecordLines at{aheadLine_ + taken_, aheadLine_ + taken_};
+    TriangleRecord record;
+    if (taken_ < ready_) {
+        record = ahead_[taken_++];
+    } else {
+        try {
+            record = readFreeRecord(in_, &at);
+        } catch (RunError& error) {
+            if (outOfStepLine_ != 0)
+                error.append(
+                    "; lines and records went out of step at line " + std::to_string(outOfStepLine_) +
+                    (outOfStepEmpty_ ? ", which holds no values" : ", which holds fewer than 12 values"));
+            throw;
+        }
+    }
+    if (outOfStepLine_ == 0 && (at.first != expectedLine_ || at.last != expectedLine_)) {
+        outOfStepLine_ = expectedLine_;
+        outOfStepEmpty_ = at.first != expectedLine_;
+    }
+    ++expectedLine_;
+    if (lines != nullptr) *lines = at;
+    return record;
+}
+
+}  // namespace triangle
