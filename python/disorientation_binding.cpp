@@ -3,6 +3,8 @@
 
 #include "python/disorientation_binding.hpp"
 
+#include "python/const1_for_call.hpp"
+
 #include "orientation/orientation.hpp"
 
 #include <pybind11/numpy.h>
@@ -65,6 +67,7 @@ py::tuple disorientation(const FloatArray& a, const FloatArray& b, std::int32_t 
         throw py::value_error("a and b must both have shape (N, 3) (Euler angles) or (N, 3, 3) (matrices)");
     const py::ssize_t n = a.shape(0);
     FloatArray angle(n), axis(std::vector<py::ssize_t>{n, 3});
+    const Const1ForCall set;  // the trigonal operators are built from pi
     // One share of the pairs per core, from 65536 pairs a share up.
     const py::ssize_t shares =
         std::clamp<py::ssize_t>(n / 65536, 1, std::max<py::ssize_t>(1, std::thread::hardware_concurrency()));

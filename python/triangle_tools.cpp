@@ -12,6 +12,7 @@
 #include "common/run_error.hpp"
 #include "dremmick/filtering.hpp"
 #include "orientation/orientation.hpp"
+#include "python/const1_for_call.hpp"
 #include "python/disorientation_binding.hpp"
 #include "python/slope_fit.hpp"
 #include "quorvel/binning.hpp"
@@ -214,14 +215,6 @@ py::tuple binCurvature(const FloatArray& values) {
 }
 
 // ------------------------------------------------------------- orientation
-
-// gtoe, vtoangles and get_symop read pi (and gtoe eps) from const1: set for
-// the call, and what was there put back after it.
-struct Const1ForCall {
-    const orientation::Const1 found = orientation::const1;
-    explicit Const1ForCall(float eps = 0.0f) { orientation::const1 = {orientation::singlePrecisionPi, eps}; }
-    ~Const1ForCall() { orientation::const1 = found; }
-};
 
 // numpy's g[i, j] is element (i+1, j+1): row-major rows to and from the
 // routines' column-major Matrix3.
