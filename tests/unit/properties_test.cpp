@@ -104,7 +104,7 @@ TEST(Properties, DecimalMidpointsBetweenFloats) {
         for (const std::string& spelled : {exact, shortest, exact + "1", "0.0" + exact + "e2"}) numberText(spelled);
         std::string line;
         for (int k = 0; k < 6; ++k) line += exact + " " + shortest + (k < 5 ? " " : "\n");
-        freeForm(line + line, 1);
+        if (n % 16 < 2) freeForm(line + line, 1);  // and as records, now and then
     }
 }
 
