@@ -56,12 +56,12 @@ TEST(Properties, NumberSpellingsAndWrittenFields) {
                 std::string field = fourDecimals(m, 8);
                 field[column] = byte;
                 numberText(field);
-                std::string twelve;  // and as one of twelve fields
-                for (std::size_t k = 0; k < 12; ++k) twelve += k == (5 * column + byte) % 12 ? field : fourDecimals(m, 8);
-                fixedLines("\n" + twelve + (column % 2 ? "\n" : "\r\n"), 5);
-                std::string line[2];  // and among twelve free-form values, on a line after a usual one
+                std::string twelve;  // and as one of twelve fields, after a usual line that ends in CR LF or CR, blank, LF
+                for (std::size_t k = 0; k < 24; ++k) twelve += k == 12 + (5 * column + byte) % 12 ? field : fourDecimals(m, 8);
+                fixedLines("\n" + twelve.insert(96, column % 2 ? "\r \n" : "\r\n") + "\n" + twelve.substr(0, 96), 5);
+                std::string line[2];  // and among twelve free-form values, after three usual lines
                 for (std::size_t k = 0; k < 24; ++k) line[k / 12] += (k == 12 + column ? field : fourDecimals(m, 0)) + " ,"[k % 2];
-                freeForm(line[0] + "\n" + line[1] + "\n", 1);
+                freeForm(line[0] + "\r\n" + line[0] + "\r\n" + line[0] + "\r\n" + line[1] + "\n", 1);
             }
 }
 
