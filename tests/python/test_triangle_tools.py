@@ -60,10 +60,10 @@ def test_orientation_layout_and_pi():
     e = rng.uniform([0, 0.1, 0], [6.2, 3.0, 6.2], (4, 5, 3))
     g = tt.etog(e)
     assert g.shape == (4, 5, 3, 3) and np.array_equal(g[2, 3], tt.etog(e[2, 3]))
-    assert np.allclose(tt.gtoe(g), e, atol=2e-4)
+    assert np.array_equal(tt.gtoe(tt.etog([1, 0.3, 0.5]), eps=0.5), np.float32([1.5212165, 0, 0]))
+    assert np.allclose(tt.gtoe(g), e, atol=2e-4)  # eps is back at 0
     assert tt.etog([0.5, 0, 0])[0, 1] == np.float32(np.sin(np.float32(0.5)))  # row 1 = (c1, s1, 0)
     assert np.array_equal(tt.aatog([0, 0, 1], 0.5), tt.etog([0.5, 0, 0]).T)
-    assert np.array_equal(tt.gtoe(tt.etog([1, 0.3, 0.5]), eps=0.5), np.float32([1.5212165, 0, 0]))
     v = np.float32([[1, 1, -1], [0.6, 0, 0.8]])
     angles, flipped = tt.vtoangles(v)
     assert v[0, 2] == -1 and np.array_equal(flipped[0], [-1, -1, 1])
@@ -100,6 +100,7 @@ def test_fit_slope_is_weighted_least_squares_with_a_sandwich_error_and_a_seeded_
     (lambda p: tt.bin_curvature(np.zeros(12)), ValueError, "(N, 12), got (12,)"),
     (lambda p: tt.gtoe(np.zeros((2, 9))), ValueError, "(..., 3, 3), got (2, 9)"),
     (lambda p: tt.aatog(np.zeros((2, 3)), np.zeros(3)), ValueError, "(2,), got (3,)"),
+    (lambda p: tt.anglestov(np.zeros(2), np.zeros(3)), ValueError, "(2,), got (3,)"),
     (lambda p: tt.symmetry_operators(6), ValueError, "unknown symmetry code 6"),
     (lambda p: tt.fit_slope([1, 2], [1, np.inf]), ValueError, "velocity[1] is not a finite number"),
     (lambda p: tt.fit_slope([1, 2], [1, 2], [1, -1]), ValueError, "weights[1] is not a finite number >= 0"),

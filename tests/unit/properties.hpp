@@ -89,12 +89,14 @@ inline std::vector<std::string> linesOf(std::string_view text) {
     return lines;
 }
 
-// Fixed-width lines: every field as the reference reads it, at any block size
-// and with the whole text in one block (where whole lines are read at once);
-// the first field that is not a number fails its line. At odd sizes only
-// values 11 and 12 are converted, the rest read as 0.
+// Fixed-width lines: every field as the reference reads it, at any block size,
+// at 180 more (so that the line end of a second 96-column line falls just
+// before, on or just after the block end) and with the whole text in one block
+// (where whole lines are read at once); the first field that is not a number
+// fails its line. At odd sizes only values 11 and 12 are converted, the rest
+// read as 0.
 inline void fixedLines(std::string_view text, std::size_t blockSize) {
-    for (const std::size_t size : {blockSize, text.size() + 1}) {
+    for (const std::size_t size : {blockSize, 180 + blockSize, text.size() + 1}) {
         InputFile in;
         in.openMemory(text, "mem", size);
         expect(in.countRemainingLines() == std::ssize(linesOf(text)), "line count at block size " + std::to_string(size));
@@ -123,13 +125,13 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
     }
 }
 
-// The free form: values separated by blanks, tabs, CR, line ends and single
-// commas after a value; the outcome (values or the failure) does not depend on
-// where the block boundaries fall, given blocks as long as the longest item.
+// Free-form records read one after another (two usual lines at once where
+// the block holds them): where each record stood and its values' bits, then
+// the failure that ends the reading; `values` receives the values.
 inline std::string freeRecords(std::string_view text, std::size_t blockSize, std::vector<float>& values) {
     InputFile in;
     in.openMemory(text, "mem", blockSize);
-    std::string lines;  // where each record stood, and its values' bits
+    std::string lines;
     FreeRecordReader reader(in);
     try {
         for (FreeRecordLines at;;) {
@@ -143,25 +145,41 @@ inline std::string freeRecords(std::string_view text, std::size_t blockSize, std
     }
 }
 
-inline void freeForm(std::string_view text, std::size_t smallBlock) {
-    std::vector<float> values;
+// The free form: values separated by blanks, tabs, CR, line ends and single
+// commas after a value. With the whole text in one block (the fast paths),
+// exactly the records the reference completes are read: it takes the items by
+// referenceNumber up to the first that is not a number (a slash, a comma with
+// no value before it) and skips the rest of the line that holds a twelfth
+// value; so nothing valid is refused and nothing invalid accepted. The outcome
+// (values or the failure) does not depend on where the block boundaries fall,
+// given blocks as long as the longest item: at every size up to `maxBlock`,
+// and with each of the first line ends just after, on and just before the end
+// of the first block, where usual lines are read at once.
+inline void freeForm(std::string_view text, std::size_t maxBlock) {
+    std::vector<float> values, expected;
     const std::string outcome = freeRecords(text, text.size() + 1, values);
-    // The reference: the items of the text, read by referenceNumber; the rest
-    // of the line that holds a twelfth value is skipped.
     const char* const separators = " \t\r\n,/";
-    for (std::size_t count = 0, i = 0; count < values.size(); ++count) {
-        i = text.find_first_not_of(separators, i);
+    for (std::size_t i = 0, afterValue = 0; (i = text.find_first_not_of(" \t\r\n", i)) < text.size();) {
+        if (text[i] == ',' && afterValue != 0) i = std::min(text.find_first_not_of(" \t\r\n", i + 1), text.size());
         const std::size_t end = std::min(text.find_first_of(separators, i), text.size());
-        const std::string item(text.substr(i, end - i));
-        const std::optional<float> value = referenceNumber(item, false);
-        expect(value && same(*value, values[count]), "free value '" + item + "'");
-        i = (count + 1) % 12 != 0 ? end : std::min(text.find('\n', end), text.size() - 1) + 1;
+        const std::optional<float> value = referenceNumber(std::string(text.substr(i, end - i)), false);
+        if (!value) break;
+        expected.push_back(*value);
+        afterValue = expected.size() % 12;
+        i = afterValue != 0 ? end : std::min(text.find('\n', end), text.size() - 1) + 1;
     }
+    expected.resize(expected.size() / 12 * 12);
+    expect(std::equal(values.begin(), values.end(), expected.begin(), expected.end(), same),
+           std::to_string(values.size()) + " values read, " + std::to_string(expected.size()) + " expected: " + outcome);
     std::size_t longest = 0, run = 0;
     for (const char c : text) longest = std::max(longest, run = c != 0 && std::strchr(separators, c) ? 0 : run + 1);
-    std::vector<float> again;
-    expect(freeRecords(text, std::max(smallBlock, longest + 1), again) == outcome,
-           "block size " + std::to_string(smallBlock) + " changes the outcome " + outcome);
+    std::vector<std::size_t> sizes;
+    for (std::size_t end = text.find('\n'); sizes.size() < 12 && end != text.npos; end = text.find('\n', end + 1))
+        sizes.insert(sizes.end(), {end, end + 1, end + 2});
+    for (std::size_t size = 1; size <= maxBlock; ++size) sizes.push_back(size);
+    for (const std::size_t size : sizes)  // `values` only grows from here on
+        expect(freeRecords(text, std::max(size, longest + 1), values) == outcome,
+               "block size " + std::to_string(size) + " changes the outcome " + outcome);
 }
 
 // One number: the general readers (parseFixedField tries the fixed fast path

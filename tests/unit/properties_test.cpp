@@ -34,18 +34,20 @@ std::string spelling() {
                                       "0x10", "1,5", "1:5", "1/5", "+.5D-3", "00000000000000000001e-50", ""};
     if (pick(8) == 0) return odd[pick(std::size(odd))];
     std::string text = pick(4) == 0 ? "-" : pick(8) == 0 ? "+" : "";
-    const int digits = pick(4) == 0 ? 1 + pick(24) : 1 + pick(7);
+    const int digits = pick(4) == 0 ? 1 + pick(44) : 1 + pick(7);
     const int point = pick(digits + 2) - 1;
     for (int k = 0; k < digits; ++k) text.append(k == point ? "." : "").append(1, static_cast<char>('0' + pick(10)));
     if (pick(5) == 0) text.append(1, "eEdD"[pick(4)]).append(pick(2) ? "-" : "").append(std::to_string(pick(60)));
     return text;
 }
 
-TEST(Properties, NumberSpellings) {
+// Numbers in many spellings, and floats written as record fields.
+TEST(Properties, NumberSpellingsAndWrittenFields) {
     for (int n = 0; n < 30000; ++n) {
         std::string text = spelling();
         numberText(text);
         if (text.size() < 8) numberText(std::string(8 - text.size(), ' ') + text);
+        for (int k = 0; k < 7; ++k) writtenField(std::bit_cast<float>(static_cast<std::uint32_t>(random())));
     }
     // Bytes next to the digits, and other stray bytes, in every column of a field.
     for (const long m : {0L, 5L, 123456L, -5000L, 9999999L, -999999L})
@@ -54,62 +56,55 @@ TEST(Properties, NumberSpellings) {
                 std::string field = fourDecimals(m, 8);
                 field[column] = byte;
                 numberText(field);
-                std::string twelve;  // and as one of twelve fields
-                for (std::size_t k = 0; k < 12; ++k) twelve += k == (5 * column + byte) % 12 ? field : fourDecimals(m, 8);
-                fixedLines("\n" + twelve + (column % 2 ? "\n" : "\r\n"), 5);
-                std::string line[2];  // and among twelve free-form values, on a line after a usual one
+                std::string twelve;  // and as one of twelve fields, after a usual line that ends in CR LF or CR, blank, LF
+                for (std::size_t k = 0; k < 24; ++k) twelve += k == 12 + (5 * column + byte) % 12 ? field : fourDecimals(m, 8);
+                fixedLines("\n" + twelve.insert(96, column % 2 ? "\r \n" : "\r\n") + "\n" + twelve.substr(0, 96), 5);
+                std::string line[2];  // and among twelve free-form values, after three usual lines
                 for (std::size_t k = 0; k < 24; ++k) line[k / 12] += (k == 12 + column ? field : fourDecimals(m, 0)) + " ,"[k % 2];
-                freeForm(line[0] + "\n" + line[1] + "\n", 8);
+                freeForm(line[0] + "\r\n" + line[0] + "\r\n" + line[0] + "\r\n" + line[1] + "\n", 1);
             }
 }
 
-TEST(Properties, FixedLinesAtEveryBlockBoundary) {
-    for (int n = 0; n < 300; ++n) {
-        std::string text;
+// Generated fixed-width and free-form texts, every other one of lines of
+// twelve fields or values, few of them unusual, at every block size.
+TEST(Properties, TextsAtEveryBlockBoundary) {
+    static const char* const separators[] = {" ", "  ", ",", " , ", "\t", "\n", "\r\n", ", \n", "\n\n", "\n, "};
+    for (int n = 0; n < 400; ++n) {
+        std::string fixed, free;
         for (int line = pick(6); line >= 0; --line) {
-            // Every other text: lines of twelve fields, few of them unusual.
             for (int k = n % 2 ? 12 : pick(14); k > 0; --k) {
                 std::string field = pick(n % 2 ? 60 : 3) ? fourDecimals(pick(11000000) - 1000000, 8) : spelling();
                 field.resize(8, ' ');
-                text += pick(20) ? field : field.substr(0, pick(8));
+                fixed += pick(20) ? field : field.substr(0, pick(8));
             }
-            text += pick(10) ? "\n" : pick(2) ? "\r\n" : "";
+            fixed += pick(10) ? "\n" : pick(3) == 0 ? "\r" : pick(2) ? "\r\n" : "";  // a lone CR after column 96 too
         }
-        for (std::size_t block = 1; block <= 24; ++block) fixedLines(text, block);
+        for (int value = 0, count = pick(40); value < count; ++value) {
+            const int separator = n % 2 == 0 ? pick(10) : value % 12 == 11 ? 5 + pick(2) : pick(5);
+            free += (pick(6) ? fourDecimals(pick(2000000) - 1000000, 0) : spelling()) + separators[separator];
+        }
+        for (std::size_t block = 1; block <= 24; ++block) fixedLines(fixed, block);
+        freeForm(free, 40);
     }
     fixedLines(std::string(5000, '\n') + "x", 7);  // more line ends than a one-byte tally holds
 }
 
-TEST(Properties, FreeFormAtEveryBlockBoundary) {
-    static const char* const separators[] = {" ", "  ", ",", " , ", "\t", "\n", "\r\n", ", \n", "\n\n"};
-    for (int n = 0; n < 400; ++n) {
-        std::string text;
-        for (int value = 0, count = pick(40); value < count; ++value) {
-            // Every other text: lines of twelve values, mostly usual ones.
-            const int separator = n % 2 == 0 ? pick(9) : value % 12 == 11 ? 5 + pick(2) : pick(5);
-            text += (pick(6) ? fourDecimals(pick(2000000) - 1000000, 0) : spelling()) + separators[separator];
-        }
-        for (std::size_t block = 1; block <= 40; ++block) freeForm(text, block);
-    }
-}
-
-TEST(Properties, WrittenFieldsOfRandomFloats) {
-    for (int n = 0; n < 200000; ++n) writtenField(std::bit_cast<float>(static_cast<std::uint32_t>(random())));
-}
-
 // Exact midpoints between two floats need every digit to be read right: in
-// short spellings (131072.0078125, the usual path) and with up to 20 digits,
-// more than a double holds exactly.
+// short spellings (131072.0078125, 8388609.5: the usual path, records too), and
+// with up to 20 digits or up to 39 integer digits, more than a double holds.
 TEST(Properties, DecimalMidpointsBetweenFloats) {
     for (int n = 0; n < 20000; ++n) {
-        const int binade = n % 2 ? 17 + pick(7) : 19 + pick(40);
+        const int binade = n % 2 ? 17 + pick(7) : 19 + pick(108);
         const float f = std::ldexp(1.0f + static_cast<float>(pick(1 << 23)) / (1 << 23), binade);
         const double middle = (static_cast<double>(f) + std::nextafter(f, INFINITY)) / 2;
         char text[80];
         std::string exact(text, std::to_chars(text, text + sizeof text, middle, std::chars_format::fixed, 7).ptr);
         if (n % 2 == 0) exact.resize(std::max<std::size_t>(exact.find('.') + 1, 17 + pick(4)), '0');
-        for (const std::string& spelled : {exact, exact + "1", "0.0" + exact + "e2"}) numberText(spelled);
-        freeForm(exact + " " + exact + "\n", 16);
+        const std::string shortest = exact.substr(0, exact.find_last_not_of('0') + 1);
+        for (const std::string& spelled : {exact, shortest, exact + "1", "0.0" + exact + "e2"}) numberText(spelled);
+        std::string line;
+        for (int k = 0; k < 6; ++k) line += exact + " " + shortest + (k < 5 ? " " : "\n");
+        if (n % 16 < 2) freeForm(line + line, 1);  // and as records, now and then
     }
 }
 

@@ -12,12 +12,10 @@
 namespace triangle {
 namespace {
 
+using properties::referenceNumber;
 using properties::same;
 
-float number(const std::string& text) {
-    float value = 0.0f;
-    return std::from_chars(text.data(), text.data() + text.size(), value), value;
-}
+float number(const std::string& text) { return referenceNumber(text, false).value_or(0.0f); }
 
 std::vector<float> numbers(const std::string& text) {
     std::istringstream in(text);
@@ -54,7 +52,7 @@ std::string check(const std::vector<std::string>& f) {
     if (table == "fixed" || table == "free") {
         float value = 0.0f;
         const bool ok = table == "fixed" ? parseFixedField(f[1], value) : parseFreeValue(f[1], value);
-        return !ok ? "refused" : same(value, number(f[2])) ? f[2] : std::to_string(value);
+        return !ok ? "refused" : f[2] != "refused" && same(value, number(f[2])) ? f[2] : std::to_string(value);
     }
     if (table == "record") return std::string(out, formatRecordField(out, number(f[1])));
     if (table == "report" || table == "limit")
@@ -78,10 +76,11 @@ std::string check(const std::vector<std::string>& f) {
     }
     if (table == "name") {
         TextField field;
-        std::string failure = failureOf([&] { readName(in, field); });
+        char end = 0;  // what ended an unquoted name that may need quotes
+        std::string failure = failureOf([&] { end = readName(in, field); });
         std::string name(field.data(), field.size());
         name.erase(name.find_last_not_of(' ') + 1);
-        return failure.empty() ? name + "|" + std::to_string(stemLengthOf(field)) : failure + "|";
+        return failure.empty() ? name + "|" + std::to_string(stemLengthOf(field)) + "|" + std::string(end != 0, end) : failure + "|";
     }
     const std::vector<float> v = numbers(f[1]);
     if (table == "bin") return std::to_string(quorvel::binNumber(v[0]));
