@@ -76,8 +76,9 @@ private:
 
 // Where the values of a free-form record stood.
 struct FreeRecordLines {
-    std::int64_t first = 0;  // line of value 1
-    std::int64_t last = 0;   // line of value 12
+    std::int64_t first = 0;   // line of value 1
+    std::int64_t last = 0;    // line of value 12
+    bool moreValues = false;  // more items after value 12 on its line (they are skipped)
 };
 
 // Reads values in the free form until twelve are read; empty and all-blank
@@ -90,14 +91,21 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr);
 // line where it starts: as readFreeRecord(), only faster (a usual line is read
 // together with the next one, whose record is kept for the next call), and a
 // failure after the first record that did not stand on a line of its own
-// names that line, where lines and records went out of step.
+// names that line, where lines and records went out of step. Lines with more
+// than 12 values and records over more than one line are counted; given a
+// `program`, they are told as warnings once: by tellWarnings(), or before a
+// failure.
 class FreeRecordReader {
 public:
-    explicit FreeRecordReader(InputFile& in) : in_(in), expectedLine_(in.lineNumber()) {}
+    explicit FreeRecordReader(InputFile& in, std::string_view program = {})
+        : in_(in), program_(program), expectedLine_(in.lineNumber()) {}
     TriangleRecord next(FreeRecordLines* lines = nullptr);
+    void tellWarnings() const;
 
 private:
     InputFile& in_;
+    std::string_view program_;
+    LineTally moreValues_, spread_;   // lines with more than 12 values, records over several lines
     TriangleRecord ahead_[2];         // records of usual lines already passed over
     std::int64_t aheadLine_ = 0;      // the line of ahead_[0]
     int ready_ = 0;                   // records read ahead
