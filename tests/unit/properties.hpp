@@ -100,11 +100,14 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
         expect(in.countRemainingLines() == std::ssize(linesOf(text)), "line count at block size " + std::to_string(size));
         in.openMemory(text, "mem", size);
         const int first = size % 2 != 0 ? 11 : 1;
+        LineTally beyond;  // lines with more than blanks after column 96
+        std::int64_t expectedBeyond = 0;
         for (std::string line : linesOf(text)) {
+            expectedBeyond += line.find_first_not_of(" \r", 96) != std::string::npos;
             line.resize(96, ' ');
             const std::int64_t number = in.lineNumber();
             try {
-                const TriangleRecord record = readFixedRecord(in, first);
+                const TriangleRecord record = readFixedRecord(in, first, &beyond);
                 for (int k = 0; k < 12; ++k) {
                     const std::string field = line.substr(8 * static_cast<std::size_t>(k), 8);
                     const std::optional<float> expected = referenceNumber(field, true);
@@ -120,6 +123,7 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
                 break;
             }
         }
+        expect(beyond.count == expectedBeyond, "lines with more after column 96 at block size " + std::to_string(size));
     }
 }
 
@@ -134,7 +138,7 @@ inline std::string freeRecords(std::string_view text, std::size_t blockSize, std
     try {
         for (FreeRecordLines at;;) {
             const TriangleRecord record = reader.next(&at);
-            lines += std::to_string(at.first) + "-" + std::to_string(at.last) + " ";
+            lines += std::to_string(at.first) + "-" + std::to_string(at.last) + (at.moreValues ? "+ " : " ");
             for (const float v : record.values) lines += std::to_string(std::bit_cast<std::uint32_t>(v)) + " ";
             values.insert(values.end(), record.values.begin(), record.values.end());
         }
