@@ -76,16 +76,16 @@ private:
 
 // Where the values of a free-form record stood.
 struct FreeRecordLines {
-    std::int64_t first = 0;   // line of value 1
-    std::int64_t last = 0;    // line of value 12
-    bool moreValues = false;  // more items after value 12 on its line (they are skipped)
+    std::int64_t first = 0;  // line of value 1
+    std::int64_t last = 0;   // line of value 12
 };
 
 // Reads values in the free form until twelve are read; empty and all-blank
 // lines are passed over, and the rest of the line holding the twelfth value is
-// skipped. Throws RunError when a value is not a number, or when the file ends
-// before the twelfth value.
-TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr);
+// skipped; `moreValues`, when given, tells whether it held more items. Throws
+// RunError when a value is not a number, or when the file ends before the
+// twelfth value.
+TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr, bool* moreValues = nullptr);
 
 // The programs' reader of free-form records, one after another from the
 // line where it starts: as readFreeRecord(), only faster (a usual line is read
@@ -98,14 +98,16 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr);
 class FreeRecordReader {
 public:
     explicit FreeRecordReader(InputFile& in, std::string_view program = {})
-        : in_(in), program_(program), expectedLine_(in.lineNumber()) {}
+        : in_(in), expectedLine_(in.lineNumber()), program_(program) {}
     TriangleRecord next(FreeRecordLines* lines = nullptr);
     void tellWarnings() const;
+    const LineTally& moreValues() const { return moreValues_; }
 
 private:
+    // Any other record, through readFreeRecord(); kept out of the usual path.
+    [[gnu::noinline]] TriangleRecord readAnyRecord(FreeRecordLines& at);
+
     InputFile& in_;
-    std::string_view program_;
-    LineTally moreValues_, spread_;   // lines with more than 12 values, records over several lines
     TriangleRecord ahead_[2];         // records of usual lines already passed over
     std::int64_t aheadLine_ = 0;      // the line of ahead_[0]
     int ready_ = 0;                   // records read ahead
@@ -113,6 +115,8 @@ private:
     std::int64_t expectedLine_;       // where the next record stands while in step
     std::int64_t outOfStepLine_ = 0;  // 0 while in step
     bool outOfStepEmpty_ = false;     // that line held no value at all
+    std::string_view program_;
+    LineTally moreValues_, spread_;  // lines with more than 12 values, records over several lines
 };
 
 }  // namespace triangle

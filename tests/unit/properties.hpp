@@ -128,8 +128,9 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
 }
 
 // The free form: values separated by blanks, tabs, CR, line ends and single
-// commas after a value; the outcome (values or the failure) does not depend on
-// where the block boundaries fall, given blocks as long as the longest item.
+// commas after a value; the outcome (values, lines with more than 12 values,
+// or the failure) does not depend on where the block boundaries fall, given
+// blocks as long as the longest item.
 inline std::string freeRecords(std::string_view text, std::size_t blockSize, std::vector<float>& values) {
     InputFile in;
     in.openMemory(text, "mem", blockSize);
@@ -138,12 +139,13 @@ inline std::string freeRecords(std::string_view text, std::size_t blockSize, std
     try {
         for (FreeRecordLines at;;) {
             const TriangleRecord record = reader.next(&at);
-            lines += std::to_string(at.first) + "-" + std::to_string(at.last) + (at.moreValues ? "+ " : " ");
+            lines += std::to_string(at.first) + "-" + std::to_string(at.last) + " ";
             for (const float v : record.values) lines += std::to_string(std::bit_cast<std::uint32_t>(v)) + " ";
             values.insert(values.end(), record.values.begin(), record.values.end());
         }
     } catch (const RunError& e) {
-        return lines + e.what();
+        const LineTally& more = reader.moreValues();  // lines with more than 12 values
+        return lines + std::to_string(more.count) + "+" + std::to_string(more.firstLine) + " " + e.what();
     }
 }
 
