@@ -64,7 +64,8 @@ ControlFile::ControlFile(const ControlArguments& arguments, std::string_view pro
 
 void ControlFile::checkArguments(const ControlArguments& arguments) {
     if (!arguments.lines.empty() && arguments.lines[0].size() > textFieldWidth)
-        throw RunError(ExitStatus::usage, "the data file name has " + std::to_string(arguments.lines[0].size()) +
+        throw RunError(ExitStatus::usage, "the data file name has " +
+                                              std::to_string(arguments.lines[0].size()) +
                                               " characters; the limit is " + std::to_string(textFieldWidth));
 }
 
@@ -81,9 +82,9 @@ float ControlFile::readLimit(std::string_view what) {
     if (limit.status == ScannedValue::Status::notANumber)
         throw RunError(ExitStatus::badInput, where + ": " + expectedFound(expected, quoted(limit.text)));
     char text[32];
-    const std::string place = (positions_.empty() ? where + ": " + std::string(what)
-                                                  : where + ", " + std::string(what) + ",") +
-                              " is " + std::string(text, std::to_chars(text, text + sizeof text, limit.value).ptr);
+    const std::string place =
+        (positions_.empty() ? where + ": " + std::string(what) : where + ", " + std::string(what) + ",") +
+        " is " + std::string(text, std::to_chars(text, text + sizeof text, limit.value).ptr);
     if (control.atDecimalComma())
         warn(program_, place + ": the comma after it ends the number; write the decimal point as '.'");
     else if (std::isnan(limit.value))

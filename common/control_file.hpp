@@ -65,8 +65,8 @@ public:
 
 private:
     std::string_view program_;
-    std::string text_;             // the argument form's lines
-    std::vector<int> positions_;   // and where each stood among the arguments
+    std::string text_;            // the argument form's lines
+    std::vector<int> positions_;  // and where each stood among the arguments
     InputFile in_;
 };
 

@@ -88,8 +88,9 @@ TriangleRecord FreeRecordReader::readAnyRecord(FreeRecordLines& at) {
         record = readFreeRecord(in_, &at, &more);
     } catch (RunError& error) {
         if (outOfStepLine_ != 0)
-            error.append("; lines and records went out of step at line " + std::to_string(outOfStepLine_) +
-                         (outOfStepEmpty_ ? ", which holds no values" : ", which holds fewer than 12 values"));
+            error.append(
+                "; lines and records went out of step at line " + std::to_string(outOfStepLine_) +
+                (outOfStepEmpty_ ? ", which holds no values" : ", which holds fewer than 12 values"));
         tellWarnings();
         throw;
     }
@@ -122,8 +123,8 @@ TriangleRecord FreeRecordReader::next(FreeRecordLines* lines) {
 
 void FreeRecordReader::tellWarnings() const {
     if (program_.empty()) return;
-    moreValues_.tell(program_, in_.path(), "more than 12 values on the line: those after the twelfth are ignored",
-                     "line");
+    moreValues_.tell(program_, in_.path(),
+                     "more than 12 values on the line: those after the twelfth are ignored", "line");
     spread_.tell(program_, in_.path(), "the record that starts here runs over more than one line", "record");
 }
 

@@ -74,7 +74,8 @@ void createResultFile(RunContext& context, const PreambleProfile& profile, std::
     std::error_code notFound;
     for (const std::string& name : {resultPath, resultPath + std::string(OutputFile::partialSuffix)})
         if (std::filesystem::equivalent(name, dataPath, notFound))
-            failFile(name, "cannot create: it is the data file " + dataPath + " itself, which would be lost", 0);
+            failFile(name, "cannot create: it is the data file " + dataPath + " itself, which would be lost",
+                     0);
     // Refused now: the rename at the end would fail, after all the work.
     if (std::filesystem::is_directory(resultPath, notFound)) failFile(resultPath, "cannot create", EISDIR);
     context.resultFile.createForRename(resultPath);

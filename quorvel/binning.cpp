@@ -86,7 +86,8 @@ void runBinning(triangle::RunContext& context) {
     triangle::InputFile& data = context.data.in;
     triangle::LineTally pastColumn96;
     const auto tell = [&] {
-        pastColumn96.tell(context.program, data.path(), "characters after column 96: they are ignored", "line");
+        pastColumn96.tell(context.program, data.path(), "characters after column 96: they are ignored",
+                          "line");
     };
     try {
         for (std::int32_t i = 0; i < dataLines; ++i) {
