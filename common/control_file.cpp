@@ -3,12 +3,13 @@
 #include "common/free_form.hpp"
 #include "common/run_error.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
 namespace triangle {
 
-char readName(InputFile& in, TextField& field) {
+char readName(InputFile& in, TextField& field, std::size_t* length) {
     field.fill(' ');
     int c = in.peek();
     for (; c > 0 && (separatorOf(static_cast<char>(c)) == Separator::blank || c == '\n'); c = in.peek())
@@ -20,8 +21,9 @@ char readName(InputFile& in, TextField& field) {
                      {}, c == '/' ? quoteHint : "");
     const int quote = c == '\'' || c == '"' ? c : 0;
     if (quote != 0) in.advance(1);
-    std::size_t length = 0;
+    std::size_t taken = 0;
     for (;; in.advance(1)) {
+        if (length != nullptr) *length = taken;
         c = in.peek();
         if (quote != 0) {
             if (c < 0 || c == '\n')
@@ -36,26 +38,35 @@ char readName(InputFile& in, TextField& field) {
         if (c == 0)
             failBadInput(in.path(), line,
                          "the data file name holds a NUL character, which no file name can hold");
-        if (length < field.size()) field[length] = static_cast<char>(c);
-        ++length;
+        if (taken < field.size()) field[taken] = static_cast<char>(c);
+        ++taken;
     }
     in.skipRestOfLine();
     return 0;
 }
 
-ControlFile::ControlFile(std::span<const std::string_view> arguments, std::string_view program)
-    : program_(program) {
-    if (arguments.empty()) {
+ControlFile::ControlFile(const ControlArguments& arguments, std::string_view program)
+    : program_(program), positions_(arguments.positions) {
+    checkArguments(arguments);
+    const std::vector<std::string_view>& lines = arguments.lines;
+    if (lines.empty()) {
         in_.open("input.txt");
     } else {
         text_ += '\'';
-        for (const char c : arguments[0]) text_.append(c == '\'' ? 2 : 1, c);
+        for (const char c : lines[0]) text_.append(c == '\'' ? 2 : 1, c);
         text_ += "'\n";
-        for (const std::string_view line : arguments.subspan(1)) text_.append(line).append("\n");
+        for (std::size_t k = 1; k < lines.size(); ++k) text_.append(lines[k]).append("\n");
         in_.openMemory(text_, "command line");
     }
     // A UTF-8 byte order mark at the start is passed over.
     if (in_.peek() == 0xEF && in_.peek(1) == 0xBB && in_.peek(2) == 0xBF) in_.advance(3);
+}
+
+void ControlFile::checkArguments(const ControlArguments& arguments) {
+    if (!arguments.lines.empty() && arguments.lines[0].size() > textFieldWidth)
+        throw RunError(ExitStatus::usage, "the data file name has " +
+                                              std::to_string(arguments.lines[0].size()) +
+                                              " characters; the limit is " + std::to_string(textFieldWidth));
 }
 
 float ControlFile::readLimit(std::string_view what) {
@@ -63,11 +74,17 @@ float ControlFile::readLimit(std::string_view what) {
     const ScannedValue limit = control.nextValue();
     const std::string expected = std::string(what) + " (a number)";
     if (limit.status == ScannedValue::Status::endOfFile) in_.failAtEnd(expected);
+    // Where it stands: "input.txt: line 2", or "argument 2" when given as one.
+    const auto line = static_cast<std::size_t>(in_.lineNumber());
+    const std::string where =
+        positions_.empty() ? placeText(in_.path(), in_.lineNumber())
+                           : "argument " + std::to_string(positions_[std::min(line, positions_.size()) - 1]);
     if (limit.status == ScannedValue::Status::notANumber)
-        failExpected(in_.path(), in_.lineNumber(), expected, quoted(limit.text));
+        throw RunError(ExitStatus::badInput, where + ": " + expectedFound(expected, quoted(limit.text)));
     char text[32];
-    const std::string place = placeText(in_.path(), in_.lineNumber()) + ": " + std::string(what) + " is " +
-                              std::string(text, std::to_chars(text, text + sizeof text, limit.value).ptr);
+    const std::string place =
+        (positions_.empty() ? where + ": " + std::string(what) : where + ", " + std::string(what) + ",") +
+        " is " + std::string(text, std::to_chars(text, text + sizeof text, limit.value).ptr);
     if (control.atDecimalComma())
         warn(program_, place + ": the comma after it ends the number; write the decimal point as '.'");
     else if (std::isnan(limit.value))

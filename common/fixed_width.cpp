@@ -61,11 +61,16 @@ bool looksFreeForm(std::string_view line) {
     return false;
 }
 
-// Any other line, or one that ends beyond the block.
-[[gnu::noinline]] void readAnyFixedLine(InputFile& in, int first, TriangleRecord& record) {
+// Any other line, or one that ends beyond the block; only such a line can
+// hold more than blanks after column 96.
+[[gnu::noinline]] void readAnyFixedLine(InputFile& in, int first, TriangleRecord& record,
+                                        LineTally* pastColumn96) {
     const std::int64_t line = in.lineNumber();
     std::string_view text;
-    if (!in.readLine(text, fixedLineLength)) in.failAtEnd("a data line");
+    bool beyond = false;
+    if (!in.readLine(text, fixedLineLength, pastColumn96 != nullptr ? &beyond : nullptr))
+        in.failAtEnd("a data line");
+    if (beyond) pastColumn96->note(line);
     char padded[fixedLineLength];
     if (text.size() < fixedLineLength) {
         // Missing columns read as blanks.
@@ -88,7 +93,7 @@ bool looksFreeForm(std::string_view line) {
 
 }  // namespace
 
-TriangleRecord readFixedRecord(InputFile& in, int first) {
+TriangleRecord readFixedRecord(InputFile& in, int first, LineTally* pastColumn96) {
     TriangleRecord record;
     // Nearly every line is twelve usual fields and a line end, all in the
     // block: checked at once, and only the values wanted are converted.
@@ -104,7 +109,7 @@ TriangleRecord readFixedRecord(InputFile& in, int first) {
             return record;
         }
     }
-    readAnyFixedLine(in, first, record);
+    readAnyFixedLine(in, first, record, pastColumn96);
     return record;
 }
 

@@ -16,10 +16,11 @@ constexpr std::size_t fixedLineLength = 96;  // 12 fields of 8 characters
 
 // Reads the next line as one fixed-width record. Exactly one line is
 // consumed; a short line reads as if filled with blanks to 96 characters, and
-// characters after column 96 are ignored. Throws RunError when a field is not
-// a number or no line is left. Values ahead of position `first` are checked
-// but not converted: they read as 0.
-TriangleRecord readFixedRecord(InputFile& in, int first = 1);
+// characters after column 96 are ignored (a line with any but blanks there is
+// noted in `pastColumn96`, when given). Throws RunError when a field is not a
+// number or no line is left. Values ahead of position `first` are checked but
+// not converted: they read as 0.
+TriangleRecord readFixedRecord(InputFile& in, int first = 1, LineTally* pastColumn96 = nullptr);
 
 // Writes the 12 values as one line of 96 characters. A value that fits
 // 8 characters with 4 decimals is written so ("  0.5000", "-12.3456"). A

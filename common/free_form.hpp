@@ -82,21 +82,31 @@ struct FreeRecordLines {
 
 // Reads values in the free form until twelve are read; empty and all-blank
 // lines are passed over, and the rest of the line holding the twelfth value is
-// skipped. Throws RunError when a value is not a number, or when the file ends
-// before the twelfth value.
-TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr);
+// skipped; `moreValues`, when given, tells whether it held more items. Throws
+// RunError when a value is not a number, or when the file ends before the
+// twelfth value.
+TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr, bool* moreValues = nullptr);
 
 // The programs' reader of free-form records, one after another from the
 // line where it starts: as readFreeRecord(), only faster (a usual line is read
 // together with the next one, whose record is kept for the next call), and a
 // failure after the first record that did not stand on a line of its own
-// names that line, where lines and records went out of step.
+// names that line, where lines and records went out of step. Lines with more
+// than 12 values and records over more than one line are counted; given a
+// `program`, they are told as warnings once: by tellWarnings(), or before a
+// failure.
 class FreeRecordReader {
 public:
-    explicit FreeRecordReader(InputFile& in) : in_(in), expectedLine_(in.lineNumber()) {}
+    explicit FreeRecordReader(InputFile& in, std::string_view program = {})
+        : in_(in), expectedLine_(in.lineNumber()), program_(program) {}
     TriangleRecord next(FreeRecordLines* lines = nullptr);
+    void tellWarnings() const;
+    const LineTally& moreValues() const { return moreValues_; }
 
 private:
+    // Any other record, through readFreeRecord(); kept out of the usual path.
+    [[gnu::noinline]] TriangleRecord readAnyRecord(FreeRecordLines& at);
+
     InputFile& in_;
     TriangleRecord ahead_[2];         // records of usual lines already passed over
     std::int64_t aheadLine_ = 0;      // the line of ahead_[0]
@@ -105,6 +115,8 @@ private:
     std::int64_t expectedLine_;       // where the next record stands while in step
     std::int64_t outOfStepLine_ = 0;  // 0 while in step
     bool outOfStepEmpty_ = false;     // that line held no value at all
+    std::string_view program_;
+    LineTally moreValues_, spread_;  // lines with more than 12 values, records over several lines
 };
 
 }  // namespace triangle

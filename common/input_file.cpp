@@ -85,12 +85,20 @@ InputFile::Fill InputFile::refill() {
     return Fill::more;
 }
 
-bool InputFile::readLine(std::string_view& head, std::size_t headLength) {
+bool InputFile::readLine(std::string_view& head, std::size_t headLength, bool* moreAfterHead) {
     headLength = std::min(headLength, maxHead);
+    // Bytes of the line from its `at`th on: anything but blanks past the head?
+    if (moreAfterHead != nullptr) *moreAfterHead = false;
+    const auto look = [&](std::string_view bytes, std::size_t at) {
+        if (moreAfterHead != nullptr && at + bytes.size() > headLength)
+            *moreAfterHead |= bytes.substr(at < headLength ? headLength - at : 0).find_first_not_of(" \r") !=
+                              std::string_view::npos;
+    };
     // A line longer than a block is passed over a block at a time; its head
     // is gathered in longHead_.
     std::size_t spilled = 0;
     const auto gather = [&](std::size_t length) {
+        look({cursor_, length}, spilled);
         if (spilled < headLength)
             std::memcpy(longHead_ + spilled, cursor_, std::min(length, headLength - spilled));
         spilled += length;
@@ -102,6 +110,7 @@ bool InputFile::readLine(std::string_view& head, std::size_t headLength) {
             if (end == std::string_view::npos && unread.empty() && spilled == 0) return false;
             const std::string_view text = unread.substr(0, end);
             if (spilled == 0) {  // the whole line is in the block
+                look(text, 0);
                 head = text.substr(0, lineTextLength(text)).substr(0, headLength);
             } else {
                 gather(text.size());

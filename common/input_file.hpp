@@ -55,8 +55,9 @@ public:
 
     // Consumes the next line. `head` receives its first `headLength` characters
     // (at most maxHead; the line end is never part of it). False at the end of
-    // the file, when no line is left.
-    bool readLine(std::string_view& head, std::size_t headLength);
+    // the file, when no line is left. `moreAfterHead`, when given, tells whether
+    // the line holds anything but blanks (and CRs) after the head.
+    bool readLine(std::string_view& head, std::size_t headLength, bool* moreAfterHead = nullptr);
 
     // Consumes up to and including the next line end (or to the end of file).
     void skipRestOfLine();

@@ -15,6 +15,7 @@ OutputFile::~OutputFile() {
 void OutputFile::start(std::FILE* file, std::string path) {
     file_.reset(file);
     path_ = std::move(path);
+    finalPath_.clear();
     buffer_.reset(new char[blockSize]);  // not filled: pages fault only where lines land
     used_ = 0;
     finished_ = false;
@@ -26,6 +27,11 @@ void OutputFile::create(std::string path) {
     if (file == nullptr) failFile(path, "cannot create", errno);
     std::setvbuf(file, nullptr, _IONBF, 0);  // we do our own buffering
     start(file, std::move(path));
+}
+
+void OutputFile::createForRename(std::string path) {
+    create(path + std::string(partialSuffix));
+    finalPath_ = std::move(path);
 }
 
 void OutputFile::attachStandardOutput() {
@@ -70,6 +76,11 @@ void OutputFile::close() {
     errno = 0;
     if (file != stdout && std::fclose(file) != 0) failFile(path_, "cannot write", errno != 0 ? errno : EIO);
     finished_ = true;
+    // Not flushed to disk first: the rename already keeps a failed or killed
+    // run from touching the result's name (CONTRIBUTING.md, Performance).
+    errno = 0;
+    if (!finalPath_.empty() && std::rename(path_.c_str(), finalPath_.c_str()) != 0)
+        failFile(path_, "cannot rename to " + finalPath_, errno);
 }
 
 }  // namespace triangle

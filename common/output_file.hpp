@@ -2,7 +2,8 @@
 
 // Sequential writing in large blocks: lines are gathered in one buffer and
 // handed to the system a block at a time. Every failed write (a full disk too)
-// ends the run; what was written before stays written.
+// ends the run; what was written before stays written (for a result file,
+// under its temporary name).
 
 #include <cstdio>
 #include <memory>
@@ -24,6 +25,11 @@ public:
 
     // Creates the file, or replaces an existing one; throws RunError when it cannot.
     void create(std::string path);
+    // Writes to `path` + partialSuffix, created or replaced, and close() renames
+    // that to `path`: a run that fails or is killed never leaves a truncated
+    // file under `path` and never touches an earlier file of that name.
+    void createForRename(std::string path);
+    static constexpr std::string_view partialSuffix = ".partial";
     // Writes to the process's standard output instead of a file.
     void attachStandardOutput();
 
@@ -42,10 +48,13 @@ public:
     }
 
     void flush();
-    // Flushes and closes; throws RunError when the data cannot be written.
+    // Flushes, closes and renames (see createForRename); throws RunError when
+    // the data cannot be written or the file cannot be renamed.
     void close();
     // Closed, and everything written reached the system.
     bool finished() const { return finished_; }
+    // The name written to.
+    const std::string& path() const { return path_; }
 
 private:
     // Closes a file of our own; standard output is only flushed.
@@ -59,6 +68,7 @@ private:
 
     std::unique_ptr<std::FILE, Closer> file_;
     std::string path_;
+    std::string finalPath_;  // renamed to this when closed, unless empty
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
     bool finished_ = false;

@@ -52,6 +52,13 @@ void warn(std::string_view program, std::string_view message) {
                  static_cast<int>(message.size()), message.data());
 }
 
+void LineTally::tell(std::string_view program, std::string_view file, std::string_view what,
+                     std::string_view unit) const {
+    if (count > 0)
+        warn(program, placeText(file, firstLine) + ": " + std::string(what) + " (" + std::to_string(count) +
+                          " " + std::string(unit) + (count > 1 ? "s" : "") + " in all)");
+}
+
 int runProgram(std::string_view program, const std::function<void()>& body) {
     const auto fail = [&](const char* what, const char* message) {
         std::fflush(stdout);

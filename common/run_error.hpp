@@ -61,6 +61,19 @@ std::string expectedFound(std::string_view expected, std::string_view found);
 // One line "program: warning: message" on standard error; the run goes on.
 void warn(std::string_view program, std::string_view message);
 
+// Data lines with a problem that does not stop the run: counted, and told once.
+struct LineTally {
+    std::int64_t count = 0;
+    std::int64_t firstLine = 0;
+
+    void note(std::int64_t line) {
+        if (count++ == 0) firstLine = line;
+    }
+    // "program: warning: file: line L: what (N units in all)", when any line was noted.
+    void tell(std::string_view program, std::string_view file, std::string_view what,
+              std::string_view unit) const;
+};
+
 // Runs the body of a program; a RunError (or any other exception) becomes one
 // line "program: message" on standard error and the matching exit status.
 int runProgram(std::string_view program, const std::function<void()>& body);

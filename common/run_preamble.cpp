@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <system_error>
 #include <vector>
 
@@ -25,8 +26,9 @@ std::string freeFormatItem(std::int32_t count) {
 }
 
 std::int32_t stemLengthOf(const TextField& field) {
-    const auto dot = std::find(field.begin(), field.end(), '.');
-    return dot == field.end() ? 0 : static_cast<std::int32_t>(dot - field.begin());
+    const std::string_view name(field.data(), field.size());
+    const std::size_t dot = name.find('.', name.rfind('/') + 1);  // npos + 1 is 0: no directory part
+    return dot == std::string_view::npos ? 0 : static_cast<std::int32_t>(dot);
 }
 
 namespace {
@@ -54,29 +56,76 @@ void writeCountLine(OutputFile& console, std::string_view before, std::int32_t c
     console.write("\n");
 }
 
-// The stem and the suffix: beside the data file when the name has a directory part.
-void createResultFile(RunContext& context, const PreambleProfile& profile) {
-    std::string resultPath(context.nameField.data(), static_cast<std::size_t>(context.stemLength));
-    resultPath += profile.resultSuffix;
-    // A name like './_binned.txt' has an empty stem and so names its own result
-    // file; creating that would empty the data file before it is read.
+// The stem and the suffix, beside the data file, unless -o names the result.
+// It is written under a temporary name and renamed when the run succeeds.
+void createResultFile(RunContext& context, const PreambleProfile& profile, std::string_view output) {
+    const auto stem = static_cast<std::size_t>(context.stemLength);
+    const std::string resultPath =
+        output.empty() ? std::string(context.nameField.data(), stem) + std::string(profile.resultSuffix)
+                       : std::string(output);
     const std::string& dataPath = context.data.path;
+    const std::string dropped = dataPath.substr(std::min(stem, dataPath.size()));
+    if (output.empty() && dropped.starts_with('.') && dropped.find('.', 1) != std::string::npos)
+        warn(profile.program, dataPath + ": the result file is " + resultPath + ": '" + dropped +
+                                  "' is dropped, so names that differ only after the first '.' share it; "
+                                  "choose the name with -o FILE");
+    // The result, or its temporary name, may be the data file itself (a name
+    // without a "." and a link, or -o): writing it would destroy the data.
     std::error_code notFound;
-    if (std::filesystem::equivalent(resultPath, dataPath, notFound))
-        failFile(resultPath,
-                 "cannot create: it is the data file " + dataPath + " itself, which would be emptied", 0);
-    context.resultFile.create(resultPath);
+    for (const std::string& name : {resultPath, resultPath + std::string(OutputFile::partialSuffix)})
+        if (std::filesystem::equivalent(name, dataPath, notFound))
+            failFile(name, "cannot create: it is the data file " + dataPath + " itself, which would be lost",
+                     0);
+    // Refused now: the rename at the end would fail, after all the work.
+    if (std::filesystem::is_directory(resultPath, notFound)) failFile(resultPath, "cannot create", EISDIR);
+    context.resultFile.createForRename(resultPath);
     context.resultPath = resultPath;
 }
 
 void noteIncomplete(RunError& error, const RunContext& context) {
     if (!context.resultPath.empty() && !context.resultFile.finished())
-        error.append("; the result file " + context.resultPath + " is incomplete");
+        error.append("; the result file " + context.resultFile.path() + " is incomplete");
+}
+
+// The command line beside -h, --help and --version: -o FILE (or --output
+// FILE) anywhere, and the arguments that stand for the control file's lines;
+// a data file name may not start with "-". Throws RunError (wrong arguments).
+CommandLine readCommandLine(const PreambleProfile& profile, std::span<const std::string_view> arguments) {
+    const auto refuse = [&](const std::string& problem) {
+        throw RunError(ExitStatus::usage, problem + "; usage: " + std::string(profile.usage) + " (" +
+                                              std::string(profile.program) + " --help tells more)");
+    };
+    CommandLine command;
+    std::vector<std::string_view>& lines = command.control.lines;
+    for (std::size_t k = 0; k < arguments.size(); ++k) {
+        const std::string_view argument = arguments[k];
+        if (argument == "-o" || argument == "--output") {
+            if (k + 1 == arguments.size() || arguments[k + 1].empty() || !command.output.empty())
+                refuse("-o and --output take one file name, once");
+            command.output = arguments[++k];
+        } else if (lines.empty() && argument.size() > 1 && argument[0] == '-') {
+            refuse("unknown option '" + std::string(argument) + "'");
+        } else if (argument.find_first_not_of(" \t") == std::string_view::npos) {
+            refuse("argument " + std::to_string(k + 1) + " is empty");
+        } else {
+            lines.push_back(argument);
+            command.control.positions.push_back(static_cast<int>(k + 1));
+        }
+    }
+    const auto taken = static_cast<std::size_t>(profile.controlLines);
+    if (!lines.empty() && lines.size() != taken)
+        refuse(expectedFound(std::to_string(taken) + " arguments or none", std::to_string(lines.size())));
+    try {
+        ControlFile::checkArguments(command.control);
+    } catch (const RunError& e) {
+        refuse(e.what());
+    }
+    return command;
 }
 
 }  // namespace
 
-RunContext RunPreamble(const PreambleProfile& profile, std::span<const std::string_view> arguments,
+RunContext RunPreamble(const PreambleProfile& profile, const CommandLine& command,
                        const ControlLinesReader& readControlLines) {
     RunContext context;
     context.program = profile.program;
@@ -86,8 +135,8 @@ RunContext RunPreamble(const PreambleProfile& profile, std::span<const std::stri
     if (profile.setsPi) orientation::const1.pi = orientation::singlePrecisionPi;
 
     {  // line 1 names the data file; a program may read lines of its own after it
-        ControlFile control(arguments, profile.program);
-        context.nameMayNeedQuotes = control.readName(context.nameField);
+        ControlFile control(command.control, profile.program);
+        context.nameMayNeedQuotes = control.readName(context.nameField, context.nameCut);
         if (readControlLines) readControlLines(control);
     }  // and the control file is closed
     context.stemLength = stemLengthOf(context.nameField);
@@ -103,6 +152,7 @@ RunContext RunPreamble(const PreambleProfile& profile, std::span<const std::stri
         context.data.countLines();
     } catch (RunError& e) {
         if (context.nameMayNeedQuotes) e.append(quoteHint);
+        if (context.nameCut) e.append(cutHint);
         throw;
     }
     writeCountLine(console, "There are  ", context.data.lineCount, profile.lineCountWidth,
@@ -119,7 +169,7 @@ RunContext RunPreamble(const PreambleProfile& profile, std::span<const std::stri
                                           : ": the data file has no data lines: all its " +
                                                 std::to_string(headerCount) + " lines are header lines"));
 
-    createResultFile(context, profile);
+    createResultFile(context, profile, command.output);
     try {
         context.data.openAtFirstDataLine(&context.resultFile);
         writeTextField(context.resultFile, profile.selfLabel, profile.versionText);
@@ -147,16 +197,7 @@ int runTriangleProgram(const PreambleProfile& profile, int argc, char** argv,
             return print({"Usage: ", profile.usage, "\n", profile.help, "\n", exitStatusHelp, "See man ",
                           profile.program, ".\n"});
         }
-        const bool option = first.size() > 1 && first[0] == '-';
-        const auto taken = static_cast<std::size_t>(profile.controlLines);
-        if (!arguments.empty() && (arguments.size() != taken || option))
-            throw RunError(ExitStatus::usage,
-                           (option ? "unknown option '" + std::string(first) + "'"
-                                   : expectedFound(std::to_string(taken) + " arguments or none",
-                                                   std::to_string(arguments.size()))) +
-                               "; usage: " + std::string(profile.usage) + " (" +
-                               std::string(profile.program) + " --help tells more)");
-        RunContext context = RunPreamble(profile, arguments, readControlLines);
+        RunContext context = RunPreamble(profile, readCommandLine(profile, arguments), readControlLines);
         try {
             part(context);
         } catch (RunError& e) {

@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,7 +19,7 @@ namespace triangle {
 // What makes a program itself; each program's folder holds its own.
 struct PreambleProfile {
     std::string_view program;
-    std::string_view usage;  // the command line it takes: "quorvel [DATA_FILE]"
+    std::string_view usage;  // the command line it takes: "quorvel [-o FILE] [DATA_FILE]"
     std::string_view help;   // what --help prints between the usage line and the exit statuses
     std::string_view bannerLine2;
     std::string_view bannerLine3;
@@ -36,12 +35,13 @@ struct PreambleProfile {
 struct RunContext {
     std::string_view program;
     TextField nameField{};           // the data file name as read, blank-filled
-    std::int32_t stemLength = 0;     // characters ahead of the first "." (0 when none)
+    std::int32_t stemLength = 0;     // characters ahead of the stem's "." (0 when none)
     bool nameMayNeedQuotes = false;  // unquoted, it ended at a slash, a blank or a comma
+    bool nameCut = false;            // longer than the name field
     DataFile data;                   // counted, measured, and open at its first data line
     OutputFile resultFile;           // header copy and provenance lines written
-    std::string resultPath;
-    OutputFile console;  // standard output
+    std::string resultPath;          // the final name; written as resultFile.path() until the run ends
+    OutputFile console;              // standard output
 
     std::string_view name() const { return {nameField.data(), nameField.size()}; }
 };
@@ -49,19 +49,26 @@ struct RunContext {
 // Reads a program's own lines of the control file, after the name.
 using ControlLinesReader = std::function<void(ControlFile&)>;
 
+// What the command line gives, beside -h, --help and --version.
+struct CommandLine {
+    ControlArguments control;  // the argument form: stand for the lines of input.txt
+    std::string_view output;   // -o FILE: the result file's name; empty for the stem's
+};
+
 // Runs the preamble; throws RunError when a step fails, after flushing what
-// was already written. `arguments`, when given, stand for the lines of
-// input.txt (the argument form).
-RunContext RunPreamble(const PreambleProfile& profile, std::span<const std::string_view> arguments = {},
+// was already written.
+RunContext RunPreamble(const PreambleProfile& profile, const CommandLine& command = {},
                        const ControlLinesReader& readControlLines = {});
 
-// A whole run: the arguments (none, -h/--help, --version, or the lines of
-// input.txt), the preamble, then `part`. Returns the exit status.
+// A whole run: the arguments (none, -h/--help, --version, or -o FILE and the
+// lines of input.txt), the preamble, then `part`. Returns the exit status.
 int runTriangleProgram(const PreambleProfile& profile, int argc, char** argv,
                        const std::function<void(RunContext&)>& part,
                        const ControlLinesReader& readControlLines = {});
 
-// The first "." of the name ends the stem; no "." means an empty stem.
+// The first "." of the file's own name (after the last "/") ends the stem, so
+// the result lands beside the data file; no "." there means an empty stem. A
+// directory part without a "." gives what the first "." of the whole name gave.
 std::int32_t stemLengthOf(const TextField& field);
 
 // An item of a free-format console line: one blank, then the text exactly as

@@ -55,7 +55,7 @@ void runFiltering(triangle::RunContext& context, const Limits& limits) {
     FilterTally tally;
     std::int64_t written = 0;
     const std::int32_t dataLines = context.data.dataLineCount();
-    triangle::FreeRecordReader reader(context.data.in);
+    triangle::FreeRecordReader reader(context.data.in, context.program);  // tells its warnings
     for (std::int32_t i = 0; i < dataLines; ++i) {
         TriangleRecord record = reader.next();
         takeAbsoluteValues(record);
@@ -67,6 +67,7 @@ void runFiltering(triangle::RunContext& context, const Limits& limits) {
             count(tally, verdict);
         }
     }
+    reader.tellWarnings();
     context.data.in.close();
 
     const auto summary = [&context](std::string_view text, std::int32_t count) {

@@ -10,17 +10,20 @@
 // Global, and so internal to this file, being constant.
 constexpr triangle::PreambleProfile profile{
     .program = "dremmick",
-    .usage = "dremmick [DATA_FILE CURVATURE_LIMIT VELOCITY_LIMIT]",
+    .usage = "dremmick [-o FILE] [DATA_FILE CURVATURE_LIMIT VELOCITY_LIMIT]",
     .help =
         "Conditions a free-form triangle data file: drops blank triangles (values 1-3\n"
         "or 4-6 all zero) and those whose absolute curvature or velocity is greater\n"
         "than its limit, and writes the rest in fixed width to STEM_cnd.txt beside the\n"
-        "data file, for quorvel. Prints the numbers of dropped and kept lines.\n"
+        "data file (STEM: the file's name up to its first '.'), or to FILE, for\n"
+        "quorvel. The result is written as its name plus .partial and renamed only\n"
+        "when the run succeeds. Prints the numbers of dropped and kept lines.\n"
         "\n"
-        "Without arguments, input.txt in the working directory holds the data file\n"
-        "name (line 1; quote a name with a directory part or a blank: 'runs/a.txt'),\n"
-        "the curvature limit (line 2) and the velocity limit (line 3).\n"
-        "  -h, --help   show this text      --version   show the version\n",
+        "Without DATA_FILE and the limits, input.txt in the working directory holds\n"
+        "the data file name (line 1; quote a name with a directory part or a blank:\n"
+        "'runs/a.txt'), the curvature limit (line 2) and the velocity limit (line 3).\n"
+        "  -o, --output FILE   name the result      -h, --help   show this text\n"
+        "  --version   show the version\n",
     .bannerLine2 = " PROGRAM TO READ TRIANGLE DATA, REMOVE BAD VALUES, ",
     .bannerLine3 = " AND REWRITE A FILE WITH THE GOOD DATA ",
     .versionText = "version 02/19/2021",

@@ -63,9 +63,9 @@ void formatReportLine(const CurvatureBin& bin, char* out) {
 
 namespace {
 
-TriangleRecord readDataLine(triangle::InputFile& data) {
+TriangleRecord readDataLine(triangle::InputFile& data, triangle::LineTally* pastColumn96 = nullptr) {
     // Every field is checked; only the curvature and the velocity are used.
-    TriangleRecord record = triangle::readFixedRecord(data, 11);
+    TriangleRecord record = triangle::readFixedRecord(data, 11, pastColumn96);
     record.curvature() = std::fabs(record.curvature());
     record.velocity() = std::fabs(record.velocity());
     return record;
@@ -81,12 +81,24 @@ void runBinning(triangle::RunContext& context) {
     context.console.writeLine(columnHeader);
     context.console.flush();
 
-    // Pass 1: sums and counts.
+    // Pass 1: sums and counts; lines with more after column 96 are told
+    // after it, or before its failure.
     triangle::InputFile& data = context.data.in;
-    for (std::int32_t i = 0; i < dataLines; ++i) {
-        const TriangleRecord record = readDataLine(data);
-        addToBin(table, record.curvature(), record.velocity());
+    triangle::LineTally pastColumn96;
+    const auto tell = [&] {
+        pastColumn96.tell(context.program, data.path(), "characters after column 96: they are ignored",
+                          "line");
+    };
+    try {
+        for (std::int32_t i = 0; i < dataLines; ++i) {
+            const TriangleRecord record = readDataLine(data, &pastColumn96);
+            addToBin(table, record.curvature(), record.velocity());
+        }
+    } catch (...) {
+        tell();
+        throw;
     }
+    tell();
 
     // Pass 2: squared deviations from each bin's mean velocity.
     context.data.openAtFirstDataLine();

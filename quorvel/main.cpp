@@ -9,17 +9,20 @@
 // Global, and so internal to this file, being constant.
 constexpr triangle::PreambleProfile profile{
     .program = "quorvel",
-    .usage = "quorvel [DATA_FILE]",
+    .usage = "quorvel [-o FILE] [DATA_FILE]",
     .help =
         "Bins the triangles of a fixed-width triangle data file (usually dremmick's\n"
         "STEM_cnd.txt) by absolute curvature into 200 bins of width 0.003, the last\n"
         "holding everything from 0.597 up, and writes per bin the mean curvature, the\n"
         "mean velocity, the number of triangles and the standard deviation of the\n"
-        "velocity to STEM_binned.txt beside the data file and to standard output.\n"
+        "velocity to standard output and to STEM_binned.txt beside the data file\n"
+        "(STEM: the file's name up to its first '.'), or to FILE. The report is\n"
+        "written as its name plus .partial and renamed only when the run succeeds.\n"
         "\n"
         "Without DATA_FILE, line 1 of input.txt in the working directory names the\n"
         "data file; quote a name with a directory part or a blank there: 'runs/a.txt'.\n"
-        "  -h, --help   show this text      --version   show the version\n",
+        "  -o, --output FILE   name the report      -h, --help   show this text\n"
+        "  --version   show the version\n",
     .bannerLine2 = " PROGRAM TO READ TRIANGLE DATA, FIND MEAN, ",
     .bannerLine3 = " VALUES IN BINS AND COMPARE TO VELOCITY MEAN ",
     .versionText = "version 02/20/2021",

@@ -102,11 +102,14 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
         expect(in.countRemainingLines() == std::ssize(linesOf(text)), "line count at block size " + std::to_string(size));
         in.openMemory(text, "mem", size);
         const int first = size % 2 != 0 ? 11 : 1;
+        LineTally beyond;  // lines with more than blanks after column 96
+        std::int64_t expectedBeyond = 0;
         for (std::string line : linesOf(text)) {
+            expectedBeyond += line.find_first_not_of(" \r", 96) != std::string::npos;
             line.resize(96, ' ');
             const std::int64_t number = in.lineNumber();
             try {
-                const TriangleRecord record = readFixedRecord(in, first);
+                const TriangleRecord record = readFixedRecord(in, first, &beyond);
                 for (int k = 0; k < 12; ++k) {
                     const std::string field = line.substr(8 * static_cast<std::size_t>(k), 8);
                     const std::optional<float> expected = referenceNumber(field, true);
@@ -122,12 +125,14 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
                 break;
             }
         }
+        expect(beyond.count == expectedBeyond, "lines with more after column 96 at block size " + std::to_string(size));
     }
 }
 
 // Free-form records read one after another (two usual lines at once where
 // the block holds them): where each record stood and its values' bits, then
-// the failure that ends the reading; `values` receives the values.
+// the lines with more than 12 values and the failure that ends the reading;
+// `values` receives the values.
 inline std::string freeRecords(std::string_view text, std::size_t blockSize, std::vector<float>& values) {
     InputFile in;
     in.openMemory(text, "mem", blockSize);
@@ -141,7 +146,8 @@ inline std::string freeRecords(std::string_view text, std::size_t blockSize, std
             values.insert(values.end(), record.values.begin(), record.values.end());
         }
     } catch (const RunError& e) {
-        return lines + e.what();
+        const LineTally& more = reader.moreValues();  // lines with more than 12 values
+        return lines + std::to_string(more.count) + "+" + std::to_string(more.firstLine) + " " + e.what();
     }
 }
 
