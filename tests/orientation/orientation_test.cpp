@@ -69,8 +69,8 @@ private:
 TEST_F(Orientation, Acos2ClampsOnlyStrictlyOutsideMinusOneToOne) {
     const1.pi = 0.0f;  // the clamp to pi is a constant of its own
     const std::pair<float, std::uint32_t> cases[] = {
-        {1.0000001f, 0},           {1.0f, 0},      {0.0f, 0x3FC90FDB}, {-1.0f, 0x40490FDB},
-        {-1.0000001f, 0x40490FDB}, {INFINITY, 0},  {-INFINITY, 0x40490FDB}};
+        {1.0000001f, 0},           {1.0f, 0},     {0.0f, 0x3FC90FDB}, {-1.0f, 0x40490FDB},
+        {-1.0000001f, 0x40490FDB}, {INFINITY, 0}, {-INFINITY, 0x40490FDB}};
     for (const auto& [x, expected] : cases) EXPECT_EQ(std::bit_cast<std::uint32_t>(acos2(x)), expected) << x;
     EXPECT_TRUE(std::isnan(acos2(NAN)));
 }
