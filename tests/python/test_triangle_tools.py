@@ -33,6 +33,8 @@ def test_read_condition_write_and_bin_as_the_programs_do(tmp_path):
     values, header = tt.read_free(tmp_path / "raw.txt")
     assert header == ["  faces # raw faces"] and np.array_equal(values, v)
     summary = run(tmp_path, "dremmick", "raw.txt", "0.7", "1.5")
+    empty = subprocess.run([os.path.join(os.environ["TRIANGLE_BIN"], "dremmick"), "raw.txt", "", "1.5"], capture_output=True)
+    assert empty.returncode == 64 and empty.stdout == b"" and b"argument 2 is empty" in empty.stderr  # refused, not read
     kept, counts = tt.condition(values, 0.7, 1.5)
     written, cnd_header = tt.read_fixed(tmp_path / "raw_cnd.txt")
     assert np.array_equal(kept.view(np.uint32), written.view(np.uint32)) and len(cnd_header) == 5
