@@ -32,8 +32,7 @@ import sys
 
 import numpy as np
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "python"))
-import triangle_slope  # noqa: E402
+from triangle_tools import binned_fit as triangle_slope  # noqa: E402
 
 SLOPES = (0.5, 1.6, 5.0)
 SHARES = (0.05, 0.5, 1.5, 4.0)

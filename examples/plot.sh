@@ -83,11 +83,11 @@ fi
 # once installed.
 here=$(dirname "$(readlink -f "$0" 2> /dev/null || echo "$0")")
 helper=''
-for dir in "$here/../python" "$here/../share/triangle_tools"; do
-    [ -f "$dir/triangle_slope.py" ] && helper=$dir/triangle_slope.py && break
+for dir in "$here/../python/triangle_tools" "$here/../share/triangle_tools"; do
+    [ -f "$dir/binned_fit.py" ] && helper=$dir/binned_fit.py && break
 done
 if [ -z "$helper" ]; then
-    echo "plot: triangle_slope.py not found beside $0 (../python or ../share/triangle_tools)" >&2
+    echo "plot: binned_fit.py not found beside $0 (../python/triangle_tools or ../share/triangle_tools)" >&2
     exit 1
 fi
 python=$(command -v python3 || echo /usr/bin/python3)

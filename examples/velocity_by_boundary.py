@@ -37,11 +37,7 @@ import sys
 
 import numpy as np
 
-try:
-    import triangle_tools as tt
-except ImportError:  # not installed: the module make builds in this repository
-    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build", "python"))
-    import triangle_tools as tt
+import triangle_tools as tt
 
 CLASSES = {"tetragonal": 1, "hexagonal": 2, "cubic": 3, "trigonal": 4, "orthorhombic": 5}
 BRANDON = math.radians(15) / math.sqrt(3)

@@ -2,7 +2,7 @@
 # Makes sure the system Python (/usr/bin/python3, the one Debian's packages
 # serve) can build and test the triangle_tools module: its development files,
 # numpy, pytest and pybind11, and scipy and matplotlib (the disorientation's
-# reference in the tests, the velocity-by-boundary example's plot). What is missing is installed with apt-get when
+# reference in the tests, the plots), pandas, dask and distributed (studies), tqdm (progress). What is missing is installed with apt-get when
 # this runs as root where apt-get exists; otherwise one line names the
 # packages and the script fails.
 py=/usr/bin/python3
@@ -18,6 +18,9 @@ has 'import numpy' || missing="$missing python3-numpy"
 has 'import pytest' || missing="$missing python3-pytest"
 has 'import scipy.spatial' || missing="$missing python3-scipy"
 has 'import matplotlib' || missing="$missing python3-matplotlib"
+has 'import pandas' || missing="$missing python3-pandas"
+has 'import dask, distributed' || missing="$missing python3-dask python3-distributed"
+has 'import tqdm' || missing="$missing python3-tqdm"
 [ -f /usr/include/pybind11/pybind11.h ] && [ -f /usr/lib/cmake/pybind11/pybind11Config.cmake ] ||
     missing="$missing pybind11-dev"
 [ -z "$missing" ] && exit 0

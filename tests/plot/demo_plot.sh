@@ -12,7 +12,7 @@ out=$(sh examples/demo.sh "$2")
 status=$?
 line=$(printf '%s\n' "$out" | grep -A1 '^slope ')
 if [ $status -ne 0 ] || [ "$line" != "$expected" ] || [ ! -s "$2/demo/grain_faces_cnd_binned.png" ] ||
-    ! "$3" bench/slope_coverage.py check "$2/demo/grain_faces_cnd_binned.txt" "$(printf '%s\n' "$line" | head -n 1)"; then
+    ! PYTHONPATH="$2/python" "$3" bench/slope_coverage.py check "$2/demo/grain_faces_cnd_binned.txt" "$(printf '%s\n' "$line" | head -n 1)"; then
     printf '%s\n' "$out"
     echo "expected exit status 0 (got $status), '$expected' (got '$line'), agreeing with the check, and the PNG" >&2
     exit 1

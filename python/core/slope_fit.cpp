@@ -13,7 +13,7 @@
 // centre comes first) and one more for the standard error, about a second in
 // all. Computed in double precision.
 
-#include "python/slope_fit.hpp"
+#include "python/core/slope_fit.hpp"
 
 #include <pybind11/numpy.h>
 

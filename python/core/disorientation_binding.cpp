@@ -1,9 +1,9 @@
 // triangle_tools.disorientation: the library's disorientation for every face
 // of an array, from Euler angles or rotation matrices.
 
-#include "python/disorientation_binding.hpp"
+#include "python/core/disorientation_binding.hpp"
 
-#include "python/const1_for_call.hpp"
+#include "python/core/const1_for_call.hpp"
 
 #include "orientation/orientation.hpp"
 

@@ -12,9 +12,9 @@
 #include "common/run_error.hpp"
 #include "dremmick/filtering.hpp"
 #include "orientation/orientation.hpp"
-#include "python/const1_for_call.hpp"
-#include "python/disorientation_binding.hpp"
-#include "python/slope_fit.hpp"
+#include "python/core/const1_for_call.hpp"
+#include "python/core/disorientation_binding.hpp"
+#include "python/core/slope_fit.hpp"
 #include "quorvel/binning.hpp"
 
 #include <pybind11/numpy.h>
@@ -317,7 +317,7 @@ FloatArray symmetryOperators(std::int32_t code) {
 
 }  // namespace
 
-PYBIND11_MODULE(triangle_tools, m) {
+PYBIND11_MODULE(_core, m) {
     m.doc() = R"(Triangle data files, conditioning, curvature bins and orientations, computed
 by the C++ code of the programs dremmick and quorvel, so every number is theirs.
 

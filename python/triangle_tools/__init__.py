@@ -1,0 +1,15 @@
+"""triangle_tools: triangle data files of grain-boundary faces, from numpy.
+
+The compiled part (``triangle_tools._core``) holds the programs' own code
+(the record readers and writer, dremmick's filter tests, quorvel's bins, the
+orientation library) and the C++ kernels that run per face; the modules
+beside it are plain Python, one concern each. ``help(triangle_tools._core)``
+describes the array conventions shared by every function.
+"""
+
+from ._core import (aatog, anglestov, bin_curvature, condition, disorientation, etog, fit_slope, gtoe,
+                    read_fixed, read_free, symmetry_operators, vtoangles, write_fixed)
+from . import binned_fit
+
+__all__ = ["aatog", "anglestov", "bin_curvature", "binned_fit", "condition", "disorientation", "etog",
+           "fit_slope", "gtoe", "read_fixed", "read_free", "symmetry_operators", "vtoangles", "write_fixed"]
