@@ -7,9 +7,10 @@ beside it are plain Python, one concern each. ``help(triangle_tools._core)``
 describes the array conventions shared by every function.
 """
 
-from ._core import (aatog, anglestov, bin_curvature, condition, disorientation, etog, fit_slope, gtoe,
-                    read_fixed, read_free, symmetry_operators, vtoangles, write_fixed)
+from ._core import (aatog, anglestov, bin_curvature, boundary_plane, condition, disorientation, etog, etoq,
+                    fast_disorientation, fit_slope, gtoe, read_fixed, read_free, symmetry_operators, vtoangles,
+                    write_fixed)
 from . import binned_fit
 
-__all__ = ["aatog", "anglestov", "bin_curvature", "binned_fit", "condition", "disorientation", "etog",
-           "fit_slope", "gtoe", "read_fixed", "read_free", "symmetry_operators", "vtoangles", "write_fixed"]
+__all__ = ["aatog", "anglestov", "bin_curvature", "binned_fit", "boundary_plane", "condition", "disorientation",
+           "etog", "etoq", "fast_disorientation", "fit_slope", "gtoe", "read_fixed", "read_free", "symmetry_operators", "vtoangles", "write_fixed"]
