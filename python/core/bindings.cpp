@@ -15,6 +15,7 @@
 #include "python/core/boundary_plane_binding.hpp"
 #include "python/core/const1_for_call.hpp"
 #include "python/core/disorientation_binding.hpp"
+#include "python/core/five_parameter_cells.hpp"
 #include "python/core/slope_fit.hpp"
 #include "quorvel/binning.hpp"
 
@@ -417,4 +418,5 @@ Codes: 1 tetragonal (8), 2 hexagonal (12), 3 cubic (24), 4 trigonal (3),
     registerSlopeFit(m);
     registerDisorientation(m);
     registerBoundaryPlane(m);
+    registerFiveParameterCells(m);
 }
