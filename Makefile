@@ -15,7 +15,8 @@
 #                 generated 2,000,000-line files, then make coverage
 #   make coverage the two slope fits on data of known slope, 100 seeds for
 #                 each slope and noise level: how often the 95% interval
-#                 holds the truth (several minutes)
+#                 holds the truth (several minutes); the five-parameter
+#                 checks on random faces over 20 seeds
 #   make fuzz     run the fuzz target for a bounded time
 #   make install  install programs, man pages, library and Python module
 #                 under PREFIX
@@ -91,10 +92,13 @@ plot:
 
 bench: build
 	sh bench/run.sh $(BUILD) 2000000
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/five_parameter_bench.py
 	$(MAKE) coverage
 
 coverage: build
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/slope_coverage.py
+	PYTHONPATH=$(BUILD)/python FIVE_PARAMETER_SEEDS=20 $(PYTHON) -m pytest -q -p no:cacheprovider \
+	    tests/python/test_five_parameter.py -k "random_faces or mobility"
 
 bench-large: build
 	sh bench/run.sh $(BUILD) 10000000

@@ -277,6 +277,7 @@ Reduction anyClass(const CrystalClass& set, const Quaternion& dq) {
     }
     Reduction result{};
     result.angle = nan;
+    std::array<std::int32_t, 2> chosen{0, 0};  // k and t
     double bestKey = -std::numeric_limits<double>::infinity();
     for (std::int32_t k = 0; k < set.count; ++k) {
         if (!(w[k] >= best - tieTolerance)) continue;
@@ -296,23 +297,18 @@ Reduction anyClass(const CrystalClass& set, const Quaternion& dq) {
                 bestKey = imageKey;
                 result.r = {p[0], size * image[0], size * image[1], size * image[2]};
                 result.exchanged = sign == 1;
-                // plane = T S_k^-1 n_a, or -T n_b when exchanged
-                Matrix m{};
-                const Matrix& tm = set.matrix[t];
-                const Matrix& sm = set.matrix[k];
-                for (int i = 0; i < 3; ++i)
-                    for (int j = 0; j < 3; ++j) {
-                        double e = 0;
-                        if (sign == 0)
-                            for (int l = 0; l < 3; ++l) e += tm[i + 3 * l] * sm[j + 3 * l];
-                        else
-                            e = -tm[i + 3 * j];
-                        m[i + 3 * j] = e;
-                    }
-                result.m = m;
+                chosen = {k, t};
             }
         }
     }
+    // plane = T S_k^-1 n_a, or -T n_b when exchanged
+    const Matrix& tm = set.matrix[chosen[1]];
+    const Matrix& sm = set.matrix[chosen[0]];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            result.m[i + 3 * j] = result.exchanged
+                                      ? -tm[i + 3 * j]
+                                      : tm[i] * sm[j] + tm[i + 3] * sm[j + 3] + tm[i + 6] * sm[j + 6];
     return result;
 }
 
