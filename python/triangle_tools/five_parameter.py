@@ -47,7 +47,7 @@ fit through the origin of velocity against curvature, v = M kappa, its
 sandwich (HC1) standard error and its 95% interval M +- t(0.975, n - 1)
 stderr. A cell's random share is its share of the box's misorientations
 that the reduction takes into it (worked out once per class and resolution
-on a grid of 1,000,000 midpoints) times 1 / (plane cells).
+on a stratified sample of 1,000,000 points) times 1 / (plane cells).
 
 Computed in double precision. The cell kernel is C++
 (``triangle_tools._core.five_parameter_cells``).
@@ -147,16 +147,24 @@ def sphere_grid(n_theta, n_azimuth):
 @functools.lru_cache(maxsize=16)
 def _misorientation_shares(code, bins, points=1_000_000):
     """The share of the box's misorientations that the reduction takes into
-    each misorientation cell: the midpoints of a regular grid over the box
-    (uniform in phi1, cos Phi, phi2, the invariant measure) put through the
-    cell kernel as grain 2 against an unturned grain 1."""
+    each misorientation cell: one point drawn uniformly (fixed seed) in each
+    step of a regular grid over the box (uniform in phi1, cos Phi, phi2, the
+    invariant measure), put through the cell kernel as grain 2 against an
+    unturned grain 1. Drawn, not the steps' midpoints: those would put whole
+    planes of points (phi1 = phi2, say) on the zone's boundaries, where ties
+    are decided one way."""
     p = Partition(code, 0.0, tuple(bins) + (1, 1), 2 * math.pi / _TURNS[code], -1.0 if code == 4 else 0.0)
     per_cell = max(2, round((points / p.misorientation_cells) ** (1 / 3)))
-    axes = [(np.arange(n * per_cell) + 0.5) / (n * per_cell) for n in bins]
-    phi1, cos_phi, phi2 = np.meshgrid(axes[0] * p.phi_range, p.cos_low + axes[1] * (1 - p.cos_low),
-                                      axes[2] * p.phi_range, indexing="ij")
-    faces = np.zeros((phi1.size, 12), dtype=np.float32)
-    faces[:, 3], faces[:, 4], faces[:, 5], faces[:, 8] = phi1.ravel(), np.arccos(cos_phi.ravel()), phi2.ravel(), 1
+    steps = [n * per_cell for n in bins]
+    rng = np.random.default_rng(20261208)
+    at = [(np.arange(n)[:, None, None], np.arange(n)[None, :, None], np.arange(n)[None, None, :])[k]
+          for k, n in enumerate(steps)]
+    u = [(a + rng.random(tuple(steps))) / n for a, n in zip(at, steps)]
+    faces = np.zeros((u[0].size, 12), dtype=np.float32)
+    faces[:, 3] = (u[0] * p.phi_range).ravel()
+    faces[:, 4] = np.arccos(np.clip(p.cos_low + u[1] * (1 - p.cos_low), -1, 1)).ravel()
+    faces[:, 5] = (u[2] * p.phi_range).ravel()
+    faces[:, 8] = 1
     cell, _ = _core.five_parameter_cells(faces, code, list(p.bins))
     return np.bincount(cell, minlength=p.misorientation_cells) / len(cell)
 

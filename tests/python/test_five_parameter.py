@@ -48,9 +48,10 @@ def test_random_faces_are_one_mrd_in_every_cell_and_direction(code, seed):
     assert np.abs(np.average(table["mrd"], weights=expected) - 1) < 0.01
     directions, mrd = tt.plane_distribution(f[:, :3], f[:, 3:6], f[:, 6:9], code, np.pi / 3, (1, 1, 1),
                                             np.radians(10), resolution=30)
-    selected = len(np.unique(tt.sections.section_faces(f[:, :3], f[:, 3:6], f[:, 6:9], code, np.pi / 3,
-                                                       (1, 1, 1), np.radians(10))[0]))
-    assert selected > 300 and np.abs(mrd - 1).max() < 5 / np.sqrt(selected / len(mrd))
+    face, _, weight, _ = tt.sections.section_faces(f[:, :3], f[:, 3:6], f[:, 6:9], code, np.pi / 3, (1, 1, 1),
+                                                   np.radians(10))
+    selected = len(np.unique(face))
+    assert np.isclose(weight.sum(), selected) and selected > 300 and np.abs(mrd - 1).max() < 5 / np.sqrt(selected / len(mrd))
 
 
 def twins(rng, n, deviation=np.radians(1)):
@@ -122,6 +123,22 @@ def test_cells_agree_with_a_brute_force_assignment_over_every_equivalent(code):
             cell = at[4] + p.bins[4] * (at[3] + p.bins[3] * (at[2] + p.bins[2] * (at[1] + p.bins[1] * at[0])))
             found = np.where(box, cell, found)
     assert (found >= 0).all() and np.array_equal(found, tt._core.five_parameter_cells(f, code, list(p.bins))[0])
+    # the section's faces: the equivalents within 15 degrees of 60 about [111], one per S_i and grain order
+    twin = Rotation.from_rotvec(np.full(3, np.pi / 3 ** 1.5)).as_matrix()
+    near = np.einsum("ab,ekac->ekbc", twin, d).trace(axis1=2, axis2=3) >= 1 + 2 * np.cos(np.radians(15))
+    count = near.reshape(2, len(s), len(s), len(f)).any(axis=2).sum(axis=(0, 1))
+    face = tt.sections.section_faces(f[:, :3], f[:, 3:6], f[:, 6:9], code, np.pi / 3, (1, 1, 1), np.radians(15))[0]
+    assert count.sum() > 20 and np.array_equal(np.bincount(face, minlength=len(f)), count)
+
+
+@pytest.mark.parametrize("code", range(1, 6))
+def test_random_misorientations_fill_the_cells_in_their_shares(code):
+    rng, p = np.random.default_rng(50 + code), partition(code, 30)
+    f = random_faces(rng, 400000)
+    count = np.bincount(tt._core.five_parameter_cells(f, code, list(p.bins))[0] // p.plane_cells,
+                        minlength=p.misorientation_cells)
+    expected = p.expected().reshape(p.misorientation_cells, -1).sum(axis=1) * len(f)
+    assert np.array_equal(count > 0, expected > 0) and np.abs((count - expected) / np.sqrt(expected + 1)).max() < 5
 
 
 @pytest.mark.parametrize("seed", SEEDS)
