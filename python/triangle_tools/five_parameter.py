@@ -319,3 +319,55 @@ def write_csv(path, table):
         for row in zip(*columns):
             out.write(",".join(repr(int(x)) if isinstance(x, np.integer) else repr(float(x)) for x in row) + "\n")
     os.replace(partial, path)
+
+
+class FiveParameterReducer:
+    """The study's reducer (``triangle-study --five-parameter``): the
+    five-parameter cells of every step's kept faces, merged over all steps,
+    written as five_parameter.csv (the columns of ``COLUMNS``, one row per
+    cell holding faces). Options, in the study's extra options:
+    ``five_parameter`` (True to run it), ``crystal`` ('cubic' by default,
+    shared with the boundaries' --class), ``five_parameter_resolution``
+    (degrees, 9) and ``five_parameter_min_faces`` (30)."""
+    name = "five_parameter"
+
+    @staticmethod
+    def add_arguments(parser):
+        import argparse
+        parser.add_argument("--five-parameter", action="store_true",
+                            help="the five-parameter cells over all steps: five_parameter.csv")
+        parser.add_argument("--five-parameter-resolution", type=float, default=9.0, metavar="DEG",
+                            help="their width in degrees (9)")
+        parser.add_argument("--five-parameter-min-faces", type=int, default=30, metavar="N",
+                            help="the fewest faces of a cell whose mobility is fitted (30)")
+        try:
+            parser.add_argument("--class", dest="crystal", default="cubic", choices=sorted(CLASS_CODES),
+                                help="crystal class (cubic)")
+        except argparse.ArgumentError:  # another reducer has it already
+            pass
+
+    @staticmethod
+    def wanted(options):
+        return bool(options.extra.get("five_parameter"))
+
+    def __init__(self, options):
+        extra = options.extra
+        self.state = FiveParameterState(extra.get("crystal") or "cubic",
+                                        extra.get("five_parameter_resolution") or 9.0)
+
+    def add(self, faces):
+        self.state.add(faces)
+
+    def merge(self, other):
+        self.state.merge(other.state)
+
+    @staticmethod
+    def write(directory, states, merged, study):
+        import os
+        min_faces = study.options.extra.get("five_parameter_min_faces") or 30
+        write_csv(os.path.join(directory, "five_parameter.csv"), merged.state.result(min_faces))
+        p = merged.state.partition
+        study.summary["five_parameter"] = {
+            "class": {v: k for k, v in CLASS_CODES.items()}[p.code], "resolution": p.resolution,
+            "bins": list(p.bins), "faces": merged.state.faces, "unplaced": merged.state.unplaced,
+            "cells": len(merged.state.keys), "min_faces": min_faces}
