@@ -16,7 +16,7 @@
 #   make coverage the two slope fits on data of known slope, 100 seeds for
 #                 each slope and noise level: how often the 95% interval
 #                 holds the truth (several minutes); the five-parameter
-#                 checks on random faces over 20 seeds
+#                 checks on random faces over 50 seeds
 #   make fuzz     run the fuzz target for a bounded time
 #   make install  install programs, man pages, library and Python module
 #                 under PREFIX
@@ -97,7 +97,7 @@ bench: build
 
 coverage: build
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/slope_coverage.py
-	PYTHONPATH=$(BUILD)/python FIVE_PARAMETER_SEEDS=20 $(PYTHON) -m pytest -q -p no:cacheprovider \
+	PYTHONPATH=$(BUILD)/python FIVE_PARAMETER_SEEDS=50 $(PYTHON) -m pytest -q -p no:cacheprovider \
 	    tests/python/test_five_parameter.py -k "random_faces or mobility"
 
 bench-large: build
