@@ -166,3 +166,22 @@ def test_states_merge_in_any_order_as_one_pass_and_survive_pickling():
     assert np.array_equal(merged.keys, whole.keys) and np.allclose(merged.sums, whole.sums, rtol=1e-12, atol=0)
     with pytest.raises(ValueError, match="different classes"):
         whole.merge(FiveParameterState("cubic", 20))
+
+
+def test_plane_section_command_draws_the_section_and_refuses_bad_arguments(tmp_path, capsys):
+    from triangle_tools.commands import plane_section
+    rng = np.random.default_rng(9)
+    f = np.concatenate([twins(rng, 300), random_faces(rng, 3000)])
+    f[:5, :3] = 0  # blank faces, dropped as dremmick drops them
+    data = tmp_path / "twins.txt"
+    np.savetxt(data, f, fmt="%.7g", header="faces", comments="# ")
+    assert plane_section.main([str(data), "--value", "velocity"]) == 0
+    out = capsys.readouterr().out
+    assert f"{len(f) - 5} faces of {len(f)} kept (5 blank" in out and (tmp_path / "twins_plane_section.png").stat().st_size > 20000
+    peak = np.array(out.split("at (")[1].split(")")[0].split(", "), float)
+    assert np.degrees(np.arccos(abs(peak @ np.full(3, 3 ** -.5)))) < 4
+    with pytest.raises(SystemExit) as stop:
+        plane_section.main([str(data), "1"])
+    assert stop.value.code == 64
+    assert plane_section.main([str(data), "--axis", "1,1"]) == 1 and "--axis: expected" in capsys.readouterr().err
+    assert plane_section.main([str(data), "--angle", "20", "--axis", "1,0,0", "--tolerance", "0.01"]) == 1
