@@ -182,7 +182,7 @@ class FiveParameterState:
         self.keys = np.zeros(0, dtype=np.int64)
         self.sums = np.zeros((0, _SUMS))
         self.faces = 0      # faces added
-        self.unplaced = 0   # of which without a cell (NaN values, zero normal)
+        self.unplaced = 0   # of which left out: a NaN angle, a zero normal, a NaN area, curvature or velocity
 
     def add(self, faces):
         """Adds a chunk of faces: float32 (n, 12) records. Returns self."""
@@ -190,7 +190,7 @@ class FiveParameterState:
         if faces.ndim != 2 or faces.shape[1] != 12:
             raise ValueError(f"faces must have shape (n, 12), got {faces.shape}")
         cell, sign = _core.five_parameter_cells(faces, self.partition.code, list(self.partition.bins))
-        placed = cell >= 0
+        placed = (cell >= 0) & np.isfinite(faces[:, 9:12]).all(axis=1)
         self.faces += len(faces)
         self.unplaced += int(len(faces) - placed.sum())
         cell, sign = cell[placed], sign[placed].astype(np.float64)

@@ -160,7 +160,9 @@ def test_mobility_per_cell_is_covered_by_its_interval(seed):
 def test_states_merge_in_any_order_as_one_pass_and_survive_pickling():
     rng = np.random.default_rng(7)
     f = random_faces(rng, 30000)
+    f[:3, 11], f[3, 6:9] = np.nan, 0  # left out, and counted
     whole = FiveParameterState("hexagonal", 20).add(f)
+    assert (whole.faces, whole.unplaced, whole.sums[:, 0].sum()) == (30000, 4, 29996) and np.isfinite(whole.sums).all()
     parts = [FiveParameterState("hexagonal", 20).add(c) for c in np.array_split(f, 5)]
     merged = pickle.loads(pickle.dumps(parts[3].merge(parts[0]))).merge(parts[4].merge(parts[1]).merge(parts[2]))
     assert np.array_equal(merged.keys, whole.keys) and np.allclose(merged.sums, whole.sums, rtol=1e-12, atol=0)
