@@ -47,7 +47,6 @@ char readName(InputFile& in, TextField& field, std::size_t* length) {
 
 ControlFile::ControlFile(const ControlArguments& arguments, std::string_view program)
     : program_(program), positions_(arguments.positions) {
-    checkArguments(arguments);
     const std::vector<std::string_view>& lines = arguments.lines;
     if (lines.empty()) {
         in_.open("input.txt");
@@ -60,13 +59,6 @@ ControlFile::ControlFile(const ControlArguments& arguments, std::string_view pro
     }
     // A UTF-8 byte order mark at the start is passed over.
     if (in_.peek() == 0xEF && in_.peek(1) == 0xBB && in_.peek(2) == 0xBF) in_.advance(3);
-}
-
-void ControlFile::checkArguments(const ControlArguments& arguments) {
-    if (!arguments.lines.empty() && arguments.lines[0].size() > textFieldWidth)
-        throw RunError(ExitStatus::usage, "the data file name has " +
-                                              std::to_string(arguments.lines[0].size()) +
-                                              " characters; the limit is " + std::to_string(textFieldWidth));
 }
 
 float ControlFile::readLimit(std::string_view what) {

@@ -91,21 +91,27 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr, b
 // line where it starts: as readFreeRecord(), only faster (a usual line is read
 // together with the next one, whose record is kept for the next call), and a
 // failure after the first record that did not stand on a line of its own
-// names that line, where lines and records went out of step. Lines with more
-// than 12 values and records over more than one line are counted; given a
-// `program`, they are told as warnings once: by tellWarnings(), or before a
-// failure.
+// names that line, where lines and records went out of step. Lines that hold
+// values after the twelfth of a record and records over more than one line
+// are counted; given a `program`, they are told as warnings once: by
+// tellWarnings(), or before a failure.
 class FreeRecordReader {
 public:
     explicit FreeRecordReader(InputFile& in, std::string_view program = {})
         : in_(in), expectedLine_(in.lineNumber()), program_(program) {}
+    // The next record; false when nothing but blanks and line ends is left
+    // while lines and records are in step: blank lines after the last record
+    // are no records.
+    bool read(TriangleRecord& record, FreeRecordLines* lines = nullptr);
+    // The next record; the end of the file is a failure here.
     TriangleRecord next(FreeRecordLines* lines = nullptr);
     void tellWarnings() const;
     const LineTally& moreValues() const { return moreValues_; }
 
 private:
     // Any other record, through readFreeRecord(); kept out of the usual path.
-    [[gnu::noinline]] TriangleRecord readAnyRecord(FreeRecordLines& at);
+    // False at blank lines that end the file, in step.
+    [[gnu::noinline]] bool readAnyRecord(FreeRecordLines& at, TriangleRecord& record);
 
     InputFile& in_;
     TriangleRecord ahead_[2];         // records of usual lines already passed over
@@ -116,7 +122,7 @@ private:
     std::int64_t outOfStepLine_ = 0;  // 0 while in step
     bool outOfStepEmpty_ = false;     // that line held no value at all
     std::string_view program_;
-    LineTally moreValues_, spread_;  // lines with more than 12 values, records over several lines
+    LineTally moreValues_, spread_;  // lines with values left after a record, records over several lines
 };
 
 }  // namespace triangle

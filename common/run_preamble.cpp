@@ -26,7 +26,10 @@ std::string freeFormatItem(std::int32_t count) {
 }
 
 std::int32_t stemLengthOf(const TextField& field) {
-    const std::string_view name(field.data(), field.size());
+    return stemLengthOf(std::string_view(field.data(), field.size()));
+}
+
+std::int32_t stemLengthOf(std::string_view name) {
     const std::size_t dot = name.find('.', name.rfind('/') + 1);  // npos + 1 is 0: no directory part
     return dot == std::string_view::npos ? 0 : static_cast<std::int32_t>(dot);
 }
@@ -60,10 +63,9 @@ void writeCountLine(OutputFile& console, std::string_view before, std::int32_t c
 // It is written under a temporary name and renamed when the run succeeds.
 void createResultFile(RunContext& context, const PreambleProfile& profile, std::string_view output) {
     const auto stem = static_cast<std::size_t>(context.stemLength);
-    const std::string resultPath =
-        output.empty() ? std::string(context.nameField.data(), stem) + std::string(profile.resultSuffix)
-                       : std::string(output);
     const std::string& dataPath = context.data.path;
+    const std::string resultPath =
+        output.empty() ? dataPath.substr(0, stem) + std::string(profile.resultSuffix) : std::string(output);
     const std::string dropped = dataPath.substr(std::min(stem, dataPath.size()));
     if (output.empty() && dropped.starts_with('.') && dropped.find('.', 1) != std::string::npos)
         warn(profile.program, dataPath + ": the result file is " + resultPath + ": '" + dropped +
@@ -87,6 +89,10 @@ void noteIncomplete(RunError& error, const RunContext& context) {
         error.append("; the result file " + context.resultFile.path() + " is incomplete");
 }
 
+bool blank(std::string_view argument) {
+    return argument.find_first_not_of(" \t") == std::string_view::npos;
+}
+
 // The command line beside -h, --help and --version: -o FILE (or --output
 // FILE) anywhere, and the arguments that stand for the control file's lines;
 // a data file name may not start with "-". Throws RunError (wrong arguments).
@@ -102,10 +108,12 @@ CommandLine readCommandLine(const PreambleProfile& profile, std::span<const std:
         if (argument == "-o" || argument == "--output") {
             if (k + 1 == arguments.size() || arguments[k + 1].empty() || !command.output.empty())
                 refuse("-o and --output take one file name, once");
+            if (blank(arguments[k + 1]))
+                refuse("argument " + std::to_string(k + 2) + ", the name -o and --output take, is blank");
             command.output = arguments[++k];
         } else if (lines.empty() && argument.size() > 1 && argument[0] == '-') {
             refuse("unknown option '" + std::string(argument) + "'");
-        } else if (argument.find_first_not_of(" \t") == std::string_view::npos) {
+        } else if (blank(argument)) {
             refuse("argument " + std::to_string(k + 1) + " is empty");
         } else {
             lines.push_back(argument);
@@ -115,11 +123,6 @@ CommandLine readCommandLine(const PreambleProfile& profile, std::span<const std:
     const auto taken = static_cast<std::size_t>(profile.controlLines);
     if (!lines.empty() && lines.size() != taken)
         refuse(expectedFound(std::to_string(taken) + " arguments or none", std::to_string(lines.size())));
-    try {
-        ControlFile::checkArguments(command.control);
-    } catch (const RunError& e) {
-        refuse(e.what());
-    }
     return command;
 }
 
@@ -139,20 +142,30 @@ RunContext RunPreamble(const PreambleProfile& profile, const CommandLine& comman
         context.nameMayNeedQuotes = control.readName(context.nameField, context.nameCut);
         if (readControlLines) readControlLines(control);
     }  // and the control file is closed
-    context.stemLength = stemLengthOf(context.nameField);
+    // The name as a path: trailing blanks are not part of it. Given as an
+    // argument, it is used whole; only the name field is cut.
+    const std::string_view name = command.control.lines.empty() ? context.name() : command.control.lines[0];
+    context.data.path = name.substr(0, name.find_last_not_of(' ') + 1);
+    const std::string& dataPath = context.data.path;
+    if (profile.refusesPartialData && dataPath.ends_with(OutputFile::partialSuffix))
+        throw RunError(ExitStatus::badInput,
+                       dataPath +
+                           ": the data file is the incomplete result of a failed or killed run (its name ends "
+                           "in .partial); give the complete file, or run again the program that wrote it");
+    if (!command.control.lines.empty() && dataPath.size() > textFieldWidth)
+        warn(profile.program, dataPath + ": the name has " + std::to_string(dataPath.size()) +
+                                  " characters; the console and the '# initial file: ' line show its first " +
+                                  std::to_string(textFieldWidth));
+    context.stemLength = stemLengthOf(dataPath);
     console.write("I am going to look for data in the file labeled: ");
     console.writeLine(context.name());
     console.flush();
 
-    // The name as a path: trailing blanks are not part of it.
-    const std::string_view name = context.name();
-    context.data.path = name.substr(0, name.find_last_not_of(' ') + 1);
-    const std::string& dataPath = context.data.path;
     try {
         context.data.countLines();
     } catch (RunError& e) {
         if (context.nameMayNeedQuotes) e.append(quoteHint);
-        if (context.nameCut) e.append(cutHint);
+        if (context.nameCut && command.control.lines.empty()) e.append(cutHint);
         throw;
     }
     writeCountLine(console, "There are  ", context.data.lineCount, profile.lineCountWidth,
@@ -171,7 +184,10 @@ RunContext RunPreamble(const PreambleProfile& profile, const CommandLine& comman
 
     createResultFile(context, profile, command.output);
     try {
-        context.data.openAtFirstDataLine(&context.resultFile);
+        LineTally longHeaderLines;
+        context.data.openAtFirstDataLine(&context.resultFile, &longHeaderLines);
+        longHeaderLines.tell(profile.program, dataPath,
+                             "header line of more than 100 characters: the copy keeps its first 100", "line");
         writeTextField(context.resultFile, profile.selfLabel, profile.versionText);
         writeTextField(context.resultFile, "# initial file: ", context.name());
     } catch (RunError& e) {

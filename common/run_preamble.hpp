@@ -29,7 +29,8 @@ struct PreambleProfile {
     bool freeFormatHeaderCount = false;  // a free-format header-count line instead of a 6-digit one
     std::string_view resultSuffix;
     std::string_view selfLabel;
-    bool setsPi = false;  // stores pi into const1 after the banner
+    bool setsPi = false;              // stores pi into const1 after the banner
+    bool refusesPartialData = false;  // a data file named NAME.partial: a failed run's result
 };
 
 struct RunContext {
@@ -37,7 +38,7 @@ struct RunContext {
     TextField nameField{};           // the data file name as read, blank-filled
     std::int32_t stemLength = 0;     // characters ahead of the stem's "." (0 when none)
     bool nameMayNeedQuotes = false;  // unquoted, it ended at a slash, a blank or a comma
-    bool nameCut = false;            // longer than the name field
+    bool nameCut = false;            // longer than the name field (as an argument, used whole)
     DataFile data;                   // counted, measured, and open at its first data line
     OutputFile resultFile;           // header copy and provenance lines written
     std::string resultPath;          // the final name; written as resultFile.path() until the run ends
@@ -69,6 +70,7 @@ int runTriangleProgram(const PreambleProfile& profile, int argc, char** argv,
 // The first "." of the file's own name (after the last "/") ends the stem, so
 // the result lands beside the data file; no "." there means an empty stem. A
 // directory part without a "." gives what the first "." of the whole name gave.
+std::int32_t stemLengthOf(std::string_view name);
 std::int32_t stemLengthOf(const TextField& field);
 
 // An item of a free-format console line: one blank, then the text exactly as

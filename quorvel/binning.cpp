@@ -81,17 +81,23 @@ void runBinning(triangle::RunContext& context) {
     context.console.writeLine(columnHeader);
     context.console.flush();
 
-    // Pass 1: sums and counts; lines with more after column 96 are told
-    // after it, or before its failure.
+    // Pass 1: sums and counts; lines with more after column 96, and lines
+    // whose curvature or velocity is NaN or infinite, are told after it, or
+    // before its failure. Every data line is one record.
     triangle::InputFile& data = context.data.in;
-    triangle::LineTally pastColumn96;
+    triangle::LineTally pastColumn96, nonFinite;
     const auto tell = [&] {
         pastColumn96.tell(context.program, data.path(), "characters after column 96: they are ignored",
                           "line");
+        nonFinite.tell(context.program, data.path(),
+                       "the curvature or the velocity is NaN or infinite: so are the statistics of its bin",
+                       "line");
     };
     try {
         for (std::int32_t i = 0; i < dataLines; ++i) {
             const TriangleRecord record = readDataLine(data, &pastColumn96);
+            if (!triangle::finiteCurvatureAndVelocity(record)) [[unlikely]]
+                nonFinite.note(context.data.headerCount + 1 + i);
             addToBin(table, record.curvature(), record.velocity());
         }
     } catch (...) {
