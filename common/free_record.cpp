@@ -1,4 +1,4 @@
-#include "common/free_form.hpp"
+#include "common/free_record.hpp"
 
 #include "common/number_fast.hpp"
 #include "common/run_error.hpp"
@@ -79,14 +79,12 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines, bool* moreV
         const ScannedValue value = scanner.nextValue();
         if (value.status == ScannedValue::Status::endOfFile) {
             if (k == 0) in.failAtEnd("a record of 12 values");
-            failBadInput(in.path(), in.endOfFileLine(),
-                         "the file ends inside a record: found " + std::to_string(k) +
+            in.failBadInput("the file ends inside a record: found " + std::to_string(k) +
                              " of 12 values (the record began on line " + std::to_string(firstLine) + ")");
         }
         if (k == 0) firstLine = in.lineNumber();
         if (value.status == ScannedValue::Status::notANumber)
-            failExpected(in.path(), in.lineNumber(), "a number", quoted(value.text),
-                         "value " + std::to_string(k + 1) + " of 12");
+            in.failExpected("a number", quoted(value.text), "value " + std::to_string(k + 1) + " of 12");
         record.values[static_cast<std::size_t>(k)] = value.value;
     }
     if (lines != nullptr) *lines = {firstLine, in.lineNumber()};

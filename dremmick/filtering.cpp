@@ -1,7 +1,7 @@
 #include "dremmick/filtering.hpp"
 
 #include "common/fixed_width.hpp"
-#include "common/free_form.hpp"
+#include "common/free_record.hpp"
 #include "common/number_text.hpp"
 #include "common/run_error.hpp"
 
