@@ -62,8 +62,8 @@ void printRequested(const PreambleProfile& profile, CommandLine::Request request
     if (request == CommandLine::Request::version)
         print({profile.program, " ", profile.versionText, "\n"});
     else if (request == CommandLine::Request::help)
-        print({"Usage: ", profile.usage, "\n", profile.help, "\n", exitStatusHelp, "See man ", profile.program,
-               ".\n"});
+        print({"Usage: ", profile.usage, "\n", profile.help, "\n", exitStatusHelp, "See man ",
+               profile.program, ".\n"});
 }
 
 }  // namespace triangle

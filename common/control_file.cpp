@@ -33,8 +33,7 @@ char readName(InputFile& in, TextField& field, std::size_t* length) {
             in.skipRestOfLine();
             return c == '/' || c == ',' || c == ' ' || c == '\t' ? static_cast<char>(c) : 0;
         }
-        if (c == 0)
-            in.failBadInput("the data file name holds a NUL character, which no file name can hold");
+        if (c == 0) in.failBadInput("the data file name holds a NUL character, which no file name can hold");
         if (taken < field.size()) field[taken] = static_cast<char>(c);
         ++taken;
     }

@@ -82,9 +82,10 @@ bool looksFreeForm(std::string_view line) {
         if (!parseFixedField(field, record.values[static_cast<std::size_t>(k)])) {
             const int column = k * fixedFieldWidth + 1;
             in.failExpectedInLineRead("a number", quoted(field),
-                         "field " + std::to_string(k + 1) + " (columns " + std::to_string(column) + "-" +
-                             std::to_string(column + fixedFieldWidth - 1) + ")",
-                         looksFreeForm(text) ? freeFormHint : "");
+                                      "field " + std::to_string(k + 1) + " (columns " +
+                                          std::to_string(column) + "-" +
+                                          std::to_string(column + fixedFieldWidth - 1) + ")",
+                                      looksFreeForm(text) ? freeFormHint : "");
         }
     }
     std::fill_n(record.values.begin(), first - 1, 0.0f);

@@ -49,7 +49,8 @@ ScannedValue FreeFormScanner::nextValue() {
             const auto status = in_.refill();
             if (status == InputFile::Fill::more) continue;
             if (status == InputFile::Fill::full)
-                in_.failExpected("a number", "an item of more than " + std::to_string(in_.window().size()) + " characters");
+                in_.failExpected("a number", "an item of more than " + std::to_string(in_.window().size()) +
+                                                 " characters");
             p = in_.window().data();
             end = p + in_.window().size();
         }

@@ -80,7 +80,7 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines, bool* moreV
         if (value.status == ScannedValue::Status::endOfFile) {
             if (k == 0) in.failAtEnd("a record of 12 values");
             in.failBadInput("the file ends inside a record: found " + std::to_string(k) +
-                             " of 12 values (the record began on line " + std::to_string(firstLine) + ")");
+                            " of 12 values (the record began on line " + std::to_string(firstLine) + ")");
         }
         if (k == 0) firstLine = in.lineNumber();
         if (value.status == ScannedValue::Status::notANumber)

@@ -95,8 +95,8 @@ void InputFile::failBadInput(std::string_view what) const {
     triangle::failBadInput(path_, positionLine(), what);
 }
 
-void InputFile::failExpectedInLineRead(std::string_view expected, std::string_view found, std::string_view where,
-                                       std::string_view note) const {
+void InputFile::failExpectedInLineRead(std::string_view expected, std::string_view found,
+                                       std::string_view where, std::string_view note) const {
     triangle::failExpected(path_, lineRead_, expected, found, where, note);
 }
 

@@ -55,10 +55,12 @@ public:
     // as "file: line N: [where: ]expected X, found Y[note]" (or "file: line
     // N: what"), N being the line of the read position, or the file's last
     // line at its end. Readers name neither the file nor the line.
-    [[noreturn]] void failExpected(std::string_view expected, std::string_view found, std::string_view where = {},
-                                   std::string_view note = {}) const;
+    [[noreturn]] void failExpected(std::string_view expected, std::string_view found,
+                                   std::string_view where = {}, std::string_view note = {}) const;
     [[noreturn]] void failBadInput(std::string_view what) const;
-    [[noreturn]] void failAtEnd(std::string_view expected) const { failExpected(expected, "the end of the file"); }
+    [[noreturn]] void failAtEnd(std::string_view expected) const {
+        failExpected(expected, "the end of the file");
+    }
     // As failExpected(), about the line readLine() consumed last.
     [[noreturn]] void failExpectedInLineRead(std::string_view expected, std::string_view found,
                                              std::string_view where = {}, std::string_view note = {}) const;

@@ -65,10 +65,11 @@ RunContext RunPreamble(const PreambleProfile& profile, const CommandLine& comman
     context.data.path = name.substr(0, name.find_last_not_of(' ') + 1);
     const std::string& dataPath = context.data.path;
     if (profile.refusesPartialData && dataPath.ends_with(OutputFile::partialSuffix))
-        throw RunError(ExitStatus::badInput,
-                       dataPath +
-                           ": the data file is the incomplete result of a failed or killed run (its name ends "
-                           "in .partial); give the complete file, or run again the program that wrote it");
+        throw RunError(
+            ExitStatus::badInput,
+            dataPath +
+                ": the data file is the incomplete result of a failed or killed run (its name ends "
+                "in .partial); give the complete file, or run again the program that wrote it");
     if (!command.control.lines.empty() && dataPath.size() > textFieldWidth)
         warn(profile.program, dataPath + ": the name has " + std::to_string(dataPath.size()) +
                                   " characters; the console and the '# initial file: ' line show its first " +

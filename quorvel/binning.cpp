@@ -39,7 +39,8 @@ MeanVelocities meanVelocities(const BinTable& table) {
     return means;
 }
 
-void addDeviation(BinTable& table, const MeanVelocities& means, float absoluteCurvature, float absoluteVelocity) {
+void addDeviation(BinTable& table, const MeanVelocities& means, float absoluteCurvature,
+                  float absoluteVelocity) {
     const auto n = static_cast<std::size_t>(binNumber(absoluteCurvature) - 1);
     const float d = means[n] - absoluteVelocity;
     table[n].squaredDeviationSum += d * d;
