@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <type_traits>
 
 namespace quorvel {
 
@@ -82,23 +83,17 @@ void runBinning(triangle::RunContext& context) {
     context.console.writeLine(columnHeader);
     context.console.flush();
 
-    // Pass 1: sums and counts; lines with more after column 96, and lines
-    // whose curvature or velocity is NaN or infinite, are told after it, or
-    // before its failure. Every data line is one record.
+    // Pass 1: sums and counts; lines with more after column 96 are told
+    // after it, or before its failure.
     triangle::InputFile& data = context.data.in;
-    triangle::LineTally pastColumn96, nonFinite;
+    triangle::LineTally pastColumn96;
     const auto tell = [&] {
         pastColumn96.tell(context.program, data.path(), "characters after column 96: they are ignored",
                           "line");
-        nonFinite.tell(context.program, data.path(),
-                       "the curvature or the velocity is NaN or infinite: so are the statistics of its bin",
-                       "line");
     };
     try {
         for (std::int32_t i = 0; i < dataLines; ++i) {
             const TriangleRecord record = readDataLine(data, &pastColumn96);
-            if (!triangle::finiteCurvatureAndVelocity(record)) [[unlikely]]
-                nonFinite.note(context.data.headerCount + 1 + i);
             addToBin(table, record.curvature(), record.velocity());
         }
     } catch (...) {
@@ -107,13 +102,29 @@ void runBinning(triangle::RunContext& context) {
     }
     tell();
 
-    // Pass 2: squared deviations from each bin's mean velocity.
+    // Pass 2: squared deviations from each bin's mean velocity. A curvature
+    // or velocity that is NaN or infinite leaves its bin's sums so; only
+    // then does pass 2 look for such lines, to tell them after it (every
+    // data line is one record).
     context.data.openAtFirstDataLine();
     const MeanVelocities means = meanVelocities(table);
-    for (std::int32_t i = 0; i < dataLines; ++i) {
-        const TriangleRecord record = readDataLine(data);
-        addDeviation(table, means, record.curvature(), record.velocity());
-    }
+    triangle::LineTally nonFinite;
+    const auto pass2 = [&](auto findNonFinite) {
+        for (std::int32_t i = 0; i < dataLines; ++i) {
+            const TriangleRecord record = readDataLine(data);
+            if constexpr (findNonFinite)
+                if (!triangle::finiteCurvatureAndVelocity(record))
+                    nonFinite.note(context.data.headerCount + 1 + i);
+            addDeviation(table, means, record.curvature(), record.velocity());
+        }
+    };
+    const bool nonFiniteSums = std::any_of(table.begin(), table.end(), [](const CurvatureBin& bin) {
+        return !std::isfinite(bin.curvatureSum) || !std::isfinite(bin.velocitySum);
+    });
+    nonFiniteSums ? pass2(std::true_type{}) : pass2(std::false_type{});
+    nonFinite.tell(context.program, data.path(),
+                   "the curvature or the velocity is NaN or infinite: so are the statistics of its bin",
+                   "line");
     data.close();
 
     // Report: each line to the report, then to standard output.
