@@ -84,7 +84,8 @@ std::string check(const std::vector<std::string>& f) {
         return failure.empty() ? name + "|" + std::to_string(stemLengthOf(field)) + "|" + std::string(end != 0, end) : failure + "|";
     }
     if (table == "args") {  // arguments one a line: what is run, or the refusal with its status
-        static constexpr PreambleProfile profile{.program = "p", .usage = "u", .controlLines = 3};
+        PreambleProfile profile;
+        profile.program = "p", profile.usage = "u", profile.controlLines = 3;
         std::vector<std::string_view> arguments;
         for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1)
             arguments.push_back(std::string_view(f[1]).substr(at, (end = f[1].find('\n', at)) - at));
