@@ -6,7 +6,7 @@
 #pragma once
 
 #include "common/fixed_width.hpp"
-#include "common/free_form.hpp"
+#include "common/free_record.hpp"
 #include "common/number_fast.hpp"
 #include "common/number_text.hpp"
 #include "common/run_error.hpp"
