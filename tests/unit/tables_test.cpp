@@ -1,5 +1,5 @@
-// The one-line cases of tables.txt: number text, records, header blocks, the
-// name read, bins, report lines and filter tests.
+// The one-line cases of tables.txt: number text, records, header blocks and
+// their lines, the name read, bins, report lines and filter tests.
 #include "common/header_block.hpp"
 #include "common/run_preamble.hpp"
 #include "dremmick/filtering.hpp"
@@ -74,6 +74,13 @@ std::string check(const std::vector<std::string>& f) {
         const auto lines = in.countRemainingLines();
         in.openMemory(f[1], "mem", 3);
         return std::to_string(lines) + "|" + std::to_string(measureHeaderBlock(in, lines));
+    }
+    if (table == "heads") {  // the header lines as copied
+        std::vector<std::string> heads;
+        measureHeaderBlock(in, 1000, &heads);
+        std::string all;
+        for (const std::string& head : heads) all += (all.empty() ? "" : "|") + head;
+        return all;
     }
     if (table == "name") {
         TextField field;
