@@ -270,18 +270,10 @@ CrystalClass crystalClass(std::int32_t code) {
     const double r = std::sqrt(0.75);
     const double c15 = std::sqrt(0.5 + 0.5 * r), s15 = std::sqrt(0.5 - 0.5 * r);
     switch (code) {
-        case 1:
-            set.c = {2, 1, 3};
-            break;
-        case 2:
-            set.c = {c15, s15, 1};
-            break;
-        case 4:
-            set.c = {0.5, r, 0};
-            break;
-        default:
-            set.c = {1, 2, 3};
-            break;
+        case 1: set.c = {2, 1, 3}; break;
+        case 2: set.c = {c15, s15, 1}; break;
+        case 4: set.c = {0.5, r, 0}; break;
+        default: set.c = {1, 2, 3}; break;
     }
     return set;
 }

@@ -268,8 +268,8 @@ void gtoq(const Matrix3& g, Quaternion& q);
 // signed permutation; the other classes try their operators one by one.
 // angle in [0, pi]; axis a unit vector, (0, 0, 1) for angle 0. A code other
 // than 1 to 5 gives NaN. Reads const1.pi for the trigonal class.
-void disorientation(const Quaternion* qa, const Quaternion* qb, std::size_t n, std::int32_t code, double* angle,
-                    Direction* axis);
+void disorientation(const Quaternion* qa, const Quaternion* qb, std::size_t n, std::int32_t code,
+                    double* angle, Direction* axis);
 
 // The boundary plane in the crystal frame, for n faces.
 //
