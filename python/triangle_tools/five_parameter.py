@@ -243,7 +243,9 @@ class FiveParameterState:
         n, weighted, area, ak, av, akk, akv, s2, s3, s4 = sums.T
         total = self.sums[:, 2].sum()
         with np.errstate(divide="ignore", invalid="ignore"):
-            mrd = area / total / expected[cells] if total > 0 else np.full(len(cells), np.nan)
+            # NaN where random faces never go (a cell the sample of the box missed)
+            mrd = np.where(expected[cells] > 0, area / total / expected[cells], np.nan) if total > 0 \
+                else np.full(len(cells), np.nan)
             slope = akv / akk
             shares = np.maximum(s2 - 2 * slope * s3 + slope * slope * s4, 0)
             stderr = np.sqrt(shares * weighted / (weighted - 1)) / akk
