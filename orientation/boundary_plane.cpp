@@ -219,9 +219,9 @@ inline bool quickCubic(const Quaternion& dq, double& angle, Direction& axis) {
     const double b = std::max(x, y), c = std::min(x, y);
     const double w0 = a, w1 = (a + b) * half, w2 = (a + b + c + d) * 0.5;
     const double best = std::max(w0, std::max(w1, w2));
-    const int within =
-        (w0 >= best - tieTolerance) + (w1 >= best - tieTolerance) + (w2 >= best - tieTolerance);
-    if (within != 1) return false;
+    // the runner-up within the tolerance: a tie
+    const double second = std::max(std::min(w0, w1), std::min(std::max(w0, w1), w2));
+    if (!(second < best - tieTolerance)) return false;
     // All three candidates, one taken without a branch (the kind that wins is
     // as good as random).
     const bool three = w2 == best, two = w1 == best;
@@ -379,7 +379,17 @@ void disorientation(const Quaternion* qa, const Quaternion* qb, std::size_t n, s
             axis[k] = {nan, nan, nan};
             continue;
         }
-        if (code == 3 && quickCubic(misorientation(qa[k], qb[k]), angle[k], axis[k])) continue;
+        if (code == 3) {
+            for (; k < n; ++k) {  // the closed form, the tracked reduction for a tie
+                if (quickCubic(misorientation(qa[k], qb[k]), angle[k], axis[k])) continue;
+                const Reduction r = cubic(misorientation(qa[k], qb[k]));
+                angle[k] = r.angle;
+                const double size = length({r.r[1], r.r[2], r.r[3]});
+                axis[k] =
+                    size > 0.0 ? Direction{r.r[1] / size, r.r[2] / size, r.r[3] / size} : Direction{0, 0, 1};
+            }
+            break;
+        }
         const Reduction r = reduce(set, code, qa[k], qb[k]);
         angle[k] = r.angle;
         const double size = length({r.r[1], r.r[2], r.r[3]});
