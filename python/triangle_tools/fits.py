@@ -146,9 +146,9 @@ def dominance(curvature, velocity, weights=None):
         share, top = _top_share(values)
         if share > MOST:
             return (f"{top} of {len(k)} faces (the top {TOP_SHARE:.1%}) hold {share:.0%} of the sum of {what}: "
-                    f"they decide the slope; drop outliers with dremmick's limits (curvature limit, velocity "
-                    f"limit), e.g. triangle_tools.condition(values, CURVATURE_LIMIT, VELOCITY_LIMIT), and "
-                    f"look at the {limit} limit first")
+                    f"they decide the slope; drop outliers with a curvature limit and a velocity limit, as "
+                    f"dremmick takes them (dremmick FILE C V, triangle-by-boundary FILE C V, "
+                    f"condition(values, C, V)), the {limit} limit first")
     return None
 
 
@@ -299,6 +299,10 @@ def _t975(dof):
         (3 * z ** 7 + 19 * z ** 5 + 17 * z ** 3 - 15 * z) / (384 * dof ** 3)
 
 
+def _bins(numbers):
+    return ("bin " if len(numbers) == 1 else "bins ") + bin_ranges(numbers)
+
+
 def _skipped(count, curvature, velocity, std_dev, overflowed, last_bin):
     """Warns of the bins that hold faces but cannot be fitted, by cause."""
     numbers = np.arange(1, len(count) + 1)
@@ -306,10 +310,10 @@ def _skipped(count, curvature, velocity, std_dev, overflowed, last_bin):
     over = np.zeros(len(count), bool) if overflowed is None else np.asarray(overflowed, bool)
     nan = holds & ~over & ~(np.isfinite(curvature) & np.isfinite(velocity) & np.isfinite(std_dev))
     if nan.any():
-        _warn(f"binned fit: bins {bin_ranges(numbers[nan])} skipped: NaN although they hold faces (a NaN curvature "
-              "or velocity among their faces makes the bin's means NaN; dremmick's limits keep NaN values)")
+        _warn(f"binned fit: {_bins(numbers[nan])} skipped: NaN while holding faces (a NaN curvature or velocity "
+              "among a bin's faces makes its means NaN; dremmick's limits keep NaN values)")
     if (holds & over).any():
-        _warn(f"binned fit: bins {bin_ranges(numbers[holds & over])} skipped: a mean or spread of 10 or more shows "
+        _warn(f"binned fit: {_bins(numbers[holds & over])} skipped: a mean or spread of 10 or more shows "
               "asterisks (outlying velocities? set dremmick's velocity limit)")
     if len(count) >= LAST_BIN and count[LAST_BIN - 1] > 0 and not last_bin:
         _warn(f"binned fit: bin {LAST_BIN} holds {int(count[LAST_BIN - 1])} faces of curvature 0.597 and up "

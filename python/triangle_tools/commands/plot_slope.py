@@ -88,7 +88,10 @@ def draw(bins, fit, units, sem, title, path):
 
 def body(args):
     bins = report.read(args.report)
-    fit = fits.fit_report(bins, args.last_bin)
+    try:
+        fit = fits.fit_report(bins, args.last_bin)
+    except ValueError as e:
+        raise ValueError(f"{args.report}: {e}") from None
     print("\n".join(fits.describe(fit)))
     if args.fit_only:
         return 0
