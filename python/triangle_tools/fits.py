@@ -208,7 +208,7 @@ def fit_slope(curvature, velocity, weights=None, intercept=False, n_boot=2000, s
             if len(bad) == len(k):
                 raise ValueError("fit_slope: no face with a finite curvature and velocity")
             k, v, w = k[finite], v[finite], None if w is None else w[finite]
-        if len(k) > 1 and (k >= 0).all() and (v >= 0).all():
+        if len(k) >= MIN_FACES and (k >= 0).all() and (v >= 0).all():
             _warn("fit_slope: every curvature and velocity is >= 0: folded values (a conditioned file's, whose "
                   "values dremmick makes non-negative) lift the slope where the curvature is small; fit the "
                   "signed values as read_free gives them, keep = condition(values, ..., mask=True)[0]")
@@ -356,9 +356,10 @@ def fit_bins(count, curvature, velocity, std_dev, last_bin=False, resolution=0.0
     """
     count, curvature, velocity, std_dev = (np.asarray(c, np.float64) for c in (count, curvature, velocity, std_dev))
     _skipped(count, curvature, velocity, std_dev, overflowed, last_bin)
+    over = np.zeros(len(count), bool) if overflowed is None else np.asarray(overflowed, bool)
     rows = []
     for number, values in enumerate(zip(count.tolist(), curvature.tolist(), velocity.tolist(), std_dev.tolist()), 1):
-        if values[0] >= 2 and all(map(math.isfinite, values)) and values[1] > 0 and \
+        if values[0] >= 2 and all(map(math.isfinite, values)) and values[1] > 0 and not over[number - 1] and \
                 (number != LAST_BIN or last_bin):
             rows.append((number, values[1], values[0], values[2], values[3] ** 2 * values[0] / (values[0] - 1)))
     if not rows:
