@@ -29,8 +29,8 @@ def main(command, *args):
         return 0
     if command == "bins":
         values, _ = tt.read_fixed(args[0])
-        with open(args[1]) as report:
-            expected = report.read().splitlines()[-200:]
+        with open(args[1]) as text:
+            expected = text.read().splitlines()[-200:]
         got = report.format_bins(*tt.bin_curvature(values))
         same = got == expected
         print(f"bin_curvature(read_fixed) prints as quorvel's report: {'yes' if same else 'NO'}"
