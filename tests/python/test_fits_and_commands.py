@@ -95,6 +95,11 @@ def test_fit_slope_drops_nan_and_warns_when_a_handful_of_faces_decides():
     quiet(lambda: tt.fit_slope(k[:99], v[:99] * 0 + 1e3))  # below 100 faces: not judged
     with pytest.warns(tt.FitWarning, match="every curvature and velocity is >= 0: folded values"):
         tt.fit_slope(np.abs(k), np.abs(v))
+    k = np.ones(1000)
+    k[:2] = 800 ** 0.5  # the top face (0.1%) holds 31%, the top two 62%
+    assert tt.fits.dominance(k, 0 * k) is None
+    k[0] = 2000 ** 0.5  # now 53%
+    assert "1 of 1000 faces (the top 0.1%) hold 53% of the sum of w·κ²" in tt.fits.dominance(k, 0 * k)
 
 
 def write_report(path, n, k, m, s):
@@ -128,6 +133,8 @@ def test_plot_slope_prints_the_fit_and_draws_where_told(tmp_path, monkeypatch, c
     assert plot_slope.main(["--sem", "r_binned.txt", "-o", "x.png"]) == 0 and plot_slope.main(["r_binned.txt", "--png", "y.png"]) == 0
     assert sorted(p.name for p in tmp_path.glob("*.png*")) == ["r_binned.png", "x.png", "y.png"]
     assert "wrote x.png" in capsys.readouterr().err
+    write_report(tmp_path / "o_binned.txt", *bins(b3=(5, 12.0)))  # a mean of 10 or more shows asterisks
+    assert plot_slope.main(["--fit-only", "o_binned.txt"]) == 0 and "bin 3 skipped: a mean" in capsys.readouterr().err
     with pytest.raises(SystemExit) as done:
         plot_slope.main(["--help"])
     assert done.value.code == 0 and "usage: triangle-plot-slope" in capsys.readouterr().out
