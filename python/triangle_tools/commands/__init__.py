@@ -34,6 +34,10 @@ def run(prog, body, args):
         warnings.simplefilter("always")
         try:
             status = body(args)
+            sys.stdout.flush()
+        except BrokenPipeError:   # the reader of standard output stopped early (| head): no more output
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+            status = INPUT_ERROR
         except OSError as e:
             print(f"{prog}: {e.filename or ''}: {e.strerror or e}", file=sys.stderr)
             status = INPUT_ERROR
@@ -41,7 +45,6 @@ def run(prog, body, args):
             print(f"{prog}: {e}", file=sys.stderr)
             status = INPUT_ERROR
         finally:
-            sys.stdout.flush()
             seen = []
             for w in caught:
                 if str(w.message) not in seen:
