@@ -29,5 +29,7 @@ for command in triangle-plot-slope triangle-by-boundary; do
     test "$(command -v $command)" = "$HOME/.local/bin/$command"
     (cd / && $command --help) | grep -q "^usage: $command "
 done
+(cd "$src" && make install PREFIX="$work/elsewhere" > /dev/null)    # a prefix the Python does not look in
+(cd / && PYTHONNOUSERSITE=1 "$work/elsewhere/bin/triangle-by-boundary" --help) | grep -q '^usage: triangle-by-boundary '
 triangle-plot-slope --fit-only raw_cnd_binned.txt 2>&1 | grep -q 'raw_cnd_binned.txt: no bin of 2 or more faces'
 set +e; triangle-by-boundary raw.txt 0.5 2>/dev/null; test $? -eq 64
