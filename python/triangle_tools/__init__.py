@@ -15,6 +15,8 @@ fits
     The slope fits, binned and per face, returning one `SlopeResult`.
 boundary_types
     Faces grouped by disorientation (the Σ3 twin window, angle classes).
+plots
+    The drawings, on matplotlib Axes given by the caller (imports matplotlib).
 commands
     The command lines ``triangle-plot-slope`` and ``triangle-by-boundary``.
 """

@@ -29,6 +29,13 @@ def twin_window(brandon=1.0, degrees=None):
     ------
     ValueError
         A window that is negative or not finite.
+
+    Examples
+    --------
+    >>> round(math.degrees(twin_window()), 3), round(math.degrees(twin_window(brandon=0.5)), 3)
+    (8.66, 4.33)
+    >>> twin_window(degrees=5.0) == math.radians(5.0)
+    True
     """
     window = math.radians(degrees) if degrees is not None else brandon * math.radians(BRANDON_DEGREES) / math.sqrt(3)
     if not (math.isfinite(window) and window >= 0):
@@ -60,16 +67,16 @@ def twin_distance(angle, axis):
     return np.arccos(np.clip((trace - 1) / 2, -1, 1))  # the angle of g·tᵀ is acos((trace - 1) / 2)
 
 
-def groups(faces, code, step=5.0, window=None):
+def groups(faces, crystal="cubic", step=5.0, window=None):
     """Groups faces by boundary type.
 
     Parameters
     ----------
     faces : array_like, shape (N, 12)
         Records; columns 0-2 and 3-5 are the two grains' Bunge Euler angles.
-    code : int
-        The crystal class (1 tetragonal, 2 hexagonal, 3 cubic, 4 trigonal,
-        5 orthorhombic; see `CLASSES`).
+    crystal : str or int
+        The crystal class by name ("cubic", "hexagonal", "tetragonal",
+        "trigonal", "orthorhombic") or by its code in `CLASSES`.
     step : float
         Width of the angle classes in degrees.
     window : float, optional
@@ -80,9 +87,23 @@ def groups(faces, code, step=5.0, window=None):
     list of (str, numpy.ndarray of bool)
         (label, members) per non-empty group, in the order they are reported:
         "Sigma3" first (cubic), then "A-B deg" by angle.
+
+    Examples
+    --------
+    A grain turned by 60° about [111] from its neighbour is a twin, one
+    turned by 22° about [001] is not:
+
+    >>> import numpy as np, triangle_tools as tt
+    >>> g1 = tt.etog(np.zeros((2, 3)))
+    >>> g2 = tt.aatog([[1, 1, 1], [0, 0, 1]] / np.sqrt([[3], [1]]), np.radians([60, 22])) @ g1
+    >>> faces = np.zeros((2, 12), np.float32)
+    >>> faces[:, 3:6] = tt.gtoe(g2)
+    >>> [(label, members.tolist()) for label, members in groups(faces, "cubic")]
+    [('Sigma3', [True, False]), ('20-25 deg', [False, True])]
     """
     if not step > 0:
         raise ValueError(f"the angle step must be > 0 degrees, got {step}")
+    code = CLASSES[crystal] if isinstance(crystal, str) else crystal
     faces = np.asarray(faces)
     angle, axis = _core.disorientation(faces[:, 0:3], faces[:, 3:6], code)
     degrees = np.degrees(angle)

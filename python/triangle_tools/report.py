@@ -61,6 +61,11 @@ def format_line(edge, curvature, velocity, number, std_dev):
     Returns
     -------
     str
+
+    Examples
+    --------
+    >>> format_line(0.003, 0.0015, 0.21871, 82, 12.5)
+    '0.0030  0.0015  0.2187       82    ******'
     """
     return (f"{format_field(edge)}  {format_field(curvature)}  {format_field(velocity)}  {int(number):7d}"
             f"    {format_field(std_dev)}")

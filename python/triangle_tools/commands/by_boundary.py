@@ -27,7 +27,7 @@ import warnings
 
 import numpy as np
 
-from .. import _core, boundary_types, fits
+from .. import _core, boundary_types, fits, plots
 from . import Parser, pyplot, run, save_figure
 
 PROG = "triangle-by-boundary"
@@ -75,7 +75,7 @@ def body(args):
           f" over a limit; {given}), {args.crystal} (code {code})")
     print(f"{'group':<14}{'faces':>9}{'area':>12}{'mobility':>11}{'low':>9}{'high':>9}")
     rows = []
-    for label, members in [("all", np.ones(len(faces), bool))] + boundary_types.groups(faces, code, args.step,
+    for label, members in [("all", np.ones(len(faces), bool))] + boundary_types.groups(faces, args.crystal, args.step,
                                                                                       window):
         area, curvature, velocity = faces[members, 9:12].astype(np.float64).T
         slope, low, high = fitted(label, curvature, velocity)
@@ -90,20 +90,9 @@ def body(args):
 
 def draw(rows, args, window, png):
     plt = pyplot()
-    labels = [f"Σ3 (within {math.degrees(window):.3g}°)" if r[0] == "Sigma3" else r[0] for r in rows[1:]]
-    count, area, slope, low, high = (np.array([r[i] for r in rows[1:]], np.float64) for i in range(1, 6))
-    x = np.arange(len(labels))
-    figure, (top, middle, bottom) = plt.subplots(3, 1, sharex=True, figsize=(8, 7.5), height_ratios=[2, 1, 1])
-    top.axhline(rows[0][3], color="grey", linestyle="--", label=f"all faces: {rows[0][3]:.4g}")
-    top.errorbar(x, slope, yerr=[slope - low, high - slope], fmt="o", capsize=4)
-    top.legend()
-    top.set_ylabel("mobility M\n(v = M curvature)")
-    top.set_title(f"{os.path.basename(args.data)}: faces by disorientation ({args.crystal})")
-    middle.bar(x, count)
-    middle.set_ylabel("faces")
-    bottom.bar(x, area, color="tab:green")
-    bottom.set_ylabel("total area")
-    bottom.set_xticks(x, labels, rotation=45, ha="right")
+    figure, axes = plt.subplots(3, 1, sharex=True, figsize=(8, 7.5), height_ratios=[2, 1, 1])
+    plots.boundary_axes(*axes, rows, window)
+    axes[0].set_title(f"{os.path.basename(args.data)}: faces by disorientation ({args.crystal})")
     figure.tight_layout()
     save_figure(figure, png)
     plt.close(figure)

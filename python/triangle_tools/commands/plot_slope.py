@@ -21,9 +21,7 @@ skipped for NaN or asterisks, faces in bin 200 (dremmick's limits).
 import os
 import sys
 
-import numpy as np
-
-from .. import fits, report
+from .. import fits, plots, report
 from . import Parser, pyplot, run, save_figure
 
 PROG = "triangle-plot-slope"
@@ -45,42 +43,9 @@ def parser():
 def draw(bins, fit, units, sem, title, path):
     """Draws the report and its fit into path (PNG)."""
     plt = pyplot()
-    shown = (bins.number > 0) & ~bins.overflowed & np.isfinite(bins.curv) & np.isfinite(bins.vel)
-    number = np.flatnonzero(shown) + 1
-    k, m, s, n = bins.curv[shown], bins.vel[shown], bins.std_dev[shown], bins.number[shown]
-    fitted = np.isin(number, fit.bins)
-    cu, vu = units.get("curvature", ""), units.get("velocity", "")
     figure, (top, bottom) = plt.subplots(2, 1, figsize=(9, 8), height_ratios=[2, 1])
     figure.suptitle(title)
-    x = np.linspace(0, max(k.max(initial=0), 1e-9) * 1.03, 200)
-    top.fill_between(x, fit.low * x, fit.high * x, color="#2ca02c", alpha=0.25,
-                     label=f"95% interval {fit.low:.6g} to {fit.high:.6g}")
-    top.errorbar(k, m, yerr=s / np.sqrt(n) if sem else s, fmt="none", ecolor="#7f7f7f",
-                 label="± standard error of the mean (std dev / √n)" if sem else "± one standard deviation of |v|")
-    top.scatter(k[fitted], m[fitted], s=10 + 60 * np.sqrt(n[fitted] / n.max()), color="#1f5fbf",
-                label=f"bin fitted (size grows with faces, at most {n.max()})")
-    top.scatter(k[~fitted], m[~fitted], facecolors="none", edgecolors="#d62728", label="left out of the fit")
-    slope_unit = f" ({vu})/({cu})" if cu and vu else ""
-    top.plot(x, fit.slope * x, color="#2ca02c", lw=2,
-             label=f"fit, {fit.method}: slope {fit.slope:.6g} ± {fit.stderr:.6g}{slope_unit}")
-    sigma = fit.spread
-    expected = [fits._folded(fit.slope * xi, sigma)[0] for xi in x]
-    top.plot(x, expected, "--", color="#ff7f0e", lw=2,
-             label=f"mean |v| the fit expects (pooled spread {sigma:.6g}): lifted by the fold")
-    top.set_xlabel(f"mean |curvature| of the bin ({cu or 'unit of the data'})")
-    top.set_ylabel(f"mean |velocity| ({vu or 'unit of the data'})")
-    top.set_ylim(bottom=0)
-    top.grid(True)
-    top.legend(loc="upper left", fontsize=8)
-    bottom.bar(bins.edge[shown] - report.BIN_WIDTH / 2, n, width=report.BIN_WIDTH,
-               color=np.where(fitted, "#1f5fbf", "#aaaaaa"))
-    bottom.set_xlabel(f"|curvature| bin (width {report.BIN_WIDTH} {cu or 'unit of the data'}; "
-                      "the last bin holds everything from 0.597 up)")
-    bottom.set_ylabel("faces in the bin")
-    ranges = fits.bin_ranges(fit.bins)
-    bottom.set_title("bins fitted, in blue: " + (ranges if len(ranges) <= 120 else ranges[:117] + "..."), fontsize=9)
-    bottom.set_xlim(top.get_xlim())
-    bottom.grid(True)
+    plots.report_axes(top, bottom, bins, fit, units, sem)
     figure.tight_layout()
     save_figure(figure, path)
     plt.close(figure)
