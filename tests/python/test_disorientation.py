@@ -87,5 +87,6 @@ def test_by_boundary_finds_the_known_mobilities_and_its_twin_window(tmp_path, ca
     assert (tmp_path / "faces_by_boundary.png").stat().st_size > 10000
     narrow, by_degrees = table("--brandon", "0.5", "-o", "n.png")[1], table("--twin-window", "4.330127", "-o", "d.png")[1]
     assert 0 < narrow["Sigma3"][0] == by_degrees["Sigma3"][0] < count("twin") == table("--twin-window", "9.4")[1]["Sigma3"][0]
+    assert "Sigma3" not in table("--class", "hexagonal", "-o", "h.png")[1]  # the twin is cubic only
     first, rows = table("0.02", "1e9")  # the curvature limit drops most faces, as dremmick would
     assert "limits 0.02 1e9" in first and rows["all"][0] < 1000

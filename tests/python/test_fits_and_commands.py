@@ -5,7 +5,7 @@ import warnings
 import numpy as np
 import pytest
 import triangle_tools as tt
-from triangle_tools import report
+from triangle_tools import plots, report
 from triangle_tools.commands import by_boundary, plot_slope
 
 rng = np.random.default_rng(5)
@@ -138,6 +138,25 @@ def test_plot_slope_prints_the_fit_and_draws_where_told(tmp_path, monkeypatch, c
     with pytest.raises(SystemExit) as done:
         plot_slope.main(["--help"])
     assert done.value.code == 0 and "usage: triangle-plot-slope" in capsys.readouterr().out
+
+
+def test_report_axes_draw_the_error_bars_asked_for():
+    import matplotlib
+    matplotlib.use("Agg")
+    from matplotlib.figure import Figure
+    n, k, m, s = bins()
+    r = report.parse([report.COLUMN_HEADER] + report.format_bins((np.arange(200) + 1) * 0.003, k, m, n, s))
+    for sem, bar in ((False, 0.1), (True, 0.1 / 5 ** 0.5)):
+        top, bottom = Figure().subplots(2)
+        plots.report_axes(top, bottom, r, quiet_fit(r), sem=sem)
+        heights = [seg[1, 1] - seg[0, 1] for seg in top.containers[0].lines[2][0].get_segments()]
+        assert np.allclose(heights[:10], 2 * bar, atol=1e-4) and len(bottom.patches) == 19  # bins of faces, bar each
+
+
+def quiet_fit(r):
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        return tt.fit_report(r)
 
 
 @pytest.mark.parametrize("argv, words", [
