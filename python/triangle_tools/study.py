@@ -328,7 +328,8 @@ def _run_steps(files, options, reducers, scheduler, stop_on_failure):
                 if scheduler is None:
                     cluster = stack.enter_context(distributed.LocalCluster(
                         n_workers=min(os.cpu_count() or 1, len(files)), threads_per_worker=1, processes=True,
-                        dashboard_address=None, silence_logs=logging.ERROR))
+                        host="127.0.0.1", dashboard_address=None, scheduler_kwargs={"dashboard_address": ":0"},
+                        silence_logs=logging.ERROR))
                 client = stack.enter_context(distributed.Client(cluster if scheduler is None else scheduler,
                                                                 timeout="20s"))
             except (OSError, TimeoutError) as error:
