@@ -223,16 +223,21 @@ class FitReducer:
 
     def __init__(self, options):
         self.state = _core.FitState(options.area_weights)
+        self._result = None
 
     def add(self, faces):
         self.state.add(faces)
+        self._result = None
 
     def merge(self, other):
         self.state.merge(other.state)
+        self._result = None
 
     def result(self):
         """The `FitResult` of the faces added and merged (fit_slope's on them, in order)."""
-        return FitResult(*self.state.result(N_BOOT, SEED))
+        if self._result is None:  # the bootstrap takes about 0.1 s
+            self._result = FitResult(*self.state.result(N_BOOT, SEED))
+        return self._result
 
     @staticmethod
     def write(directory, states, merged, study):
