@@ -25,6 +25,8 @@ Dask cluster; its workers read the files themselves, so the paths must be the
 same there (a shared file system) and ``triangle_tools`` must be importable
 by the workers (PYTHONPATH or an installed package, the same version).
 ``"synchronous"`` reduces every step in this process, one after another.
+The local cluster's workers are new Python processes that import the main
+script again: a script calls `run_study` under ``if __name__ == "__main__":``.
 
 Adding a per-step reducer
 -------------------------

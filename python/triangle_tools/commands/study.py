@@ -63,9 +63,10 @@ def main(argv=None):
         return FAILED
     for step in result.skipped:
         print(f"{PROGRAM}: warning: skipped {step.message}", file=sys.stderr)
-    fit = result.summary["fit"]
-    print(f"{len(result.steps)} steps, {result.summary['kept']} faces kept of {result.summary['lines']}; "
-          f"mobility {fit['slope']!r} (stderr {fit['stderr']!r}, 95% {fit['low']!r} to {fit['high']!r}); "
+    fit = result.merged["fit"].result()
+    steps = len(result.steps)
+    print(f"{steps} step{'s' * (steps != 1)}, {result.summary['kept']} faces kept of {result.summary['lines']}: "
+          f"mobility {fit.slope:.6g} ± {fit.stderr:.6g} (95%: {fit.low:.6g} to {fit.high:.6g}); "
           f"written to {args.outdir}")
     return 0
 
