@@ -50,6 +50,9 @@ A reducer is a class with:
     `directory` (a temporary directory inside the output directory, whose
     files take their final names when the whole study succeeds) and may add
     entries to ``study.summary`` (written as summary.json).
+``add_arguments(parser)`` (static or class method, optional)
+    Adds its options to triangle-study's argparse parser; their values
+    reach ``options.extra`` under their ``dest`` names.
 
 States travel from the workers by pickle, so keep them small (the bins are
 200 rows, the fit 4096 groups) and picklable. Add the class to `REDUCERS`

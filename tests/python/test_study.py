@@ -125,3 +125,32 @@ def test_a_failing_step_stops_the_study_or_is_skipped(tmp_path, monkeypatch, cap
     np.testing.assert_allclose([summary["fit"][k] for k in ("slope", "stderr", "low", "high")],
                                [fit.slope, fit.stderr, fit.low, fit.high], rtol=1e-12)
     assert os.listdir("tmp") == []
+
+
+class FaceCount:  # the sketch of docs/study.md, "Adding a per-step reducer"
+    name = "face_count"
+    wanted = staticmethod(lambda options: options.extra.get("count_faces", False))
+    add_arguments = staticmethod(lambda parser: parser.add_argument("--count-faces", action="store_true"))
+
+    def __init__(self, options):
+        self.n = []
+
+    def add(self, faces):
+        self.n.append(len(faces))
+
+    def merge(self, other):
+        self.n += other.n
+
+    write = staticmethod(lambda directory, states, merged, study: study.summary.update(counted=[s.n for s in states]
+                                                                                      + [merged.n]))
+
+
+@pytest.mark.parametrize("flag", [[], ["--count-faces"]])
+def test_a_further_reducer_plugs_in_with_its_option(tmp_path, monkeypatch, flag):
+    monkeypatch.setattr(study, "REDUCERS", [*study.REDUCERS, FaceCount])
+    monkeypatch.setattr(study, "CHUNK", 1000)
+    np.savetxt(tmp_path / "a.txt", faces(2500, 3), fmt="%.4f")
+    np.savetxt(tmp_path / "b.txt", faces(700, 4), fmt="%.4f")
+    assert main(["-o", str(tmp_path), "--scheduler", "synchronous", *flag, f"{tmp_path}/a.txt", f"{tmp_path}/b.txt"]) == 0
+    counted = [[1000, 1000, 500], [700], [1000, 1000, 500, 700]]
+    assert json.load(open(tmp_path / "summary.json")).get("counted") == (counted if flag else None)

@@ -46,7 +46,13 @@ def parser():
                    "machine's cores; 'synchronous': one step after another in this process)")
     p.add_argument("--skip-bad", action="store_true",
                    help="skip a step that cannot be read (named on standard error and in summary.json)")
+    for reducer in study.REDUCERS:  # further reducers' own options
+        if hasattr(reducer, "add_arguments"):
+            reducer.add_arguments(p)
     return p
+
+
+_OWN = ("files", "outdir", "curvature_limit", "velocity_limit", "area_weights", "scheduler", "skip_bad")
 
 
 def main(argv=None):
@@ -54,7 +60,8 @@ def main(argv=None):
     args = parser().parse_args(argv)
     try:
         result = study.run_study(args.files, args.outdir, args.curvature_limit, args.velocity_limit,
-                                 args.area_weights, args.scheduler, args.skip_bad)
+                                 args.area_weights, args.scheduler, args.skip_bad,
+                                 **{k: v for k, v in vars(args).items() if k not in _OWN})
     except study.StudyError as error:
         print(f"{PROGRAM}: {error}", file=sys.stderr)
         return FAILED
