@@ -67,13 +67,15 @@ def run():
         port = free_port()
         address = f"tcp://127.0.0.1:{port}"
         log = open(f"{tmp}/cluster.log", "w")
-        started = [subprocess.Popen(["dask-scheduler", "--host", "127.0.0.1", "--port", str(port), "--no-dashboard"],
+        started = [subprocess.Popen(["dask-scheduler", "--host", "127.0.0.1", "--port", str(port), "--no-dashboard",
+                                     "--idle-timeout", "300"],  # ends itself if this script is killed
                                     stdout=log, stderr=log)]
         try:
             for k in range(2):
                 started.append(subprocess.Popen(
                     ["dask-worker", address, "--host", "127.0.0.1", "--nthreads", "1", "--no-dashboard",
-                     "--local-directory", f"{tmp}/worker{k}"], stdout=log, stderr=log, env=os.environ))
+                     "--local-directory", f"{tmp}/worker{k}", "--death-timeout", "60"],
+                    stdout=log, stderr=log, env=os.environ))
             with Client(address, timeout="30s") as client:
                 client.wait_for_workers(2, timeout=40)
             check(tmp, address)
