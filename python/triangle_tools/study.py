@@ -72,6 +72,7 @@ import os
 import shutil
 import sys
 import tempfile
+import warnings
 import zlib
 
 import numpy as np
@@ -491,5 +492,7 @@ def _draw(directory, study):
     for name, draw in (("steps.png", lambda ax: plot_steps(ax, labels, fits, merged)),
                        ("velocity.png", lambda ax: plot_velocity(ax, study.merged["bins"].table(), merged))):
         figure = Figure(figsize=(8, 5), layout="constrained")
-        draw(figure.add_subplot())
+        with warnings.catch_warnings():  # NaN fits (no spread) draw nothing, without a word
+            warnings.simplefilter("ignore", RuntimeWarning)
+            draw(figure.add_subplot())
         figure.savefig(os.path.join(directory, name), format="png", dpi=100, metadata={"Software": None})

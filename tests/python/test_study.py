@@ -154,3 +154,9 @@ def test_a_further_reducer_plugs_in_with_its_option(tmp_path, monkeypatch, flag)
     assert main(["-o", str(tmp_path), "--scheduler", "synchronous", *flag, f"{tmp_path}/a.txt", f"{tmp_path}/b.txt"]) == 0
     counted = [[1000, 1000, 500], [700], [1000, 1000, 500, 700]]
     assert json.load(open(tmp_path / "summary.json")).get("counted") == (counted if flag else None)
+
+
+def test_faces_without_spread_give_no_fit_and_a_warning(tmp_path, capsys):
+    (tmp_path / "flat.txt").write_text("1 2 3 4 5 6 7 8 9 10 0 0.5\n")
+    assert main(["-o", str(tmp_path), str(tmp_path / "flat.txt")]) == 0
+    assert "no spread" in capsys.readouterr().err and json.load(open(tmp_path / "summary.json"))["fit"]["slope"] is None

@@ -71,6 +71,9 @@ def main(argv=None):
     for step in result.skipped:
         print(f"{PROGRAM}: warning: skipped {step.message}", file=sys.stderr)
     fit = result.merged["fit"].result()
+    if fit.slope != fit.slope:
+        print(f"{PROGRAM}: warning: the kept faces' curvatures have no spread (or there are none): no fit",
+              file=sys.stderr)
     steps = len(result.steps)
     print(f"{steps} step{'s' * (steps != 1)}, {result.summary['kept']} faces kept of {result.summary['lines']}: "
           f"mobility {fit.slope:.6g} ± {fit.stderr:.6g} (95%: {fit.low:.6g} to {fit.high:.6g}); "
