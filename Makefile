@@ -12,7 +12,8 @@
 #                 UndefinedBehaviorSanitizer; installs the Python module's
 #                 Debian packages first when missing; ends with one verdict
 #   make bench    time both programs (and the Python module's read_fixed) on
-#                 generated 2,000,000-line files, then make coverage
+#                 generated 2,000,000-line files, and triangle-study on
+#                 1,000,000-face steps, then make coverage
 #   make coverage the two slope fits on data of known slope, 100 seeds for
 #                 each slope and noise level: how often the 95% interval
 #                 holds the truth (several minutes)
@@ -94,6 +95,7 @@ plot:
 
 bench: build
 	sh bench/run.sh $(BUILD) 2000000
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/study_bench.py $(BUILD)
 	$(MAKE) coverage
 
 coverage: build

@@ -17,6 +17,7 @@
 #include "python/core/const1_for_call.hpp"
 #include "python/core/disorientation_binding.hpp"
 #include "python/core/slope_fit.hpp"
+#include "python/core/study_kernels.hpp"
 #include "quorvel/binning.hpp"
 
 #include <pybind11/numpy.h>
@@ -420,4 +421,5 @@ Codes: 1 tetragonal (8), 2 hexagonal (12), 3 cubic (24), 4 trigonal (3),
 5 orthorhombic (4); any other code raises ValueError.)");
     registerSlopeFit(m);
     registerDisorientation(m);
+    registerStudyKernels(m);
 }
