@@ -1,8 +1,10 @@
-// triangle_tools: the triangle data files, the conditioning and binning rules
-// and the orientation routines of dremmick and quorvel, for Python and numpy.
-// Every function calls the programs' own code (the record readers and writer,
-// the filter tests, the bin passes, the orientation routines), so its numbers
-// are theirs, bit for bit; nothing here is a second implementation.
+// triangle_tools._core: the triangle data files, the conditioning and binning
+// rules and the orientation routines of dremmick and quorvel, for Python and
+// numpy. These functions call the programs' own code (the record readers and
+// writer, the filter tests, the bin passes, the orientation routines), so
+// their numbers are the programs', bit for bit. The kernels registered below
+// (fit_slope, disorientation) are the package's own analysis, in double
+// precision; the programs have no such step.
 
 #include "common/data_file.hpp"
 #include "common/fixed_width.hpp"
@@ -17,6 +19,7 @@
 #include "python/core/disorientation_binding.hpp"
 #include "python/core/five_parameter_cells.hpp"
 #include "python/core/slope_fit.hpp"
+#include "python/core/study_kernels.hpp"
 #include "quorvel/binning.hpp"
 
 #include <pybind11/numpy.h>
@@ -110,20 +113,26 @@ py::tuple readFile(const std::string& path, bool fixed) {
         file.measureHeader(&header);
         file.openAtFirstDataLine();
     }
-    const py::ssize_t rows = file.dataLineCount();
-    FloatArray values(Shape{rows, recordWidth});
+    const py::ssize_t lineCount = file.dataLineCount();
+    FloatArray values(Shape{lineCount, recordWidth});
     float* out = values.mutable_data();
+    py::ssize_t rows = 0;
     {
         py::gil_scoped_release unlocked;
         triangle::FreeRecordReader freeRecords(file.in);
-        for (py::ssize_t row = 0; row < rows; ++row) {
-            const triangle::TriangleRecord record =
-                fixed ? triangle::readFixedRecord(file.in) : freeRecords.next();
-            std::memcpy(out + row * recordWidth, record.values.data(), sizeof record.values);
+        triangle::TriangleRecord record;
+        // Blank lines after the last free-form record are no records.
+        for (; rows < lineCount; ++rows) {
+            if (fixed)
+                record = triangle::readFixedRecord(file.in);
+            else if (!freeRecords.read(record))
+                break;
+            std::memcpy(out + rows * recordWidth, record.values.data(), sizeof record.values);
         }
     }
     py::list lines;
     for (const std::string& line : header) lines.append(decoded(line));
+    if (rows < lineCount) return py::make_tuple(FloatArray(Shape{rows, recordWidth}, out), lines);
     return py::make_tuple(values, lines);
 }
 
@@ -172,7 +181,8 @@ py::tuple condition(const FloatArray& values, float curvatureLimit, float veloci
     const auto counts = py::make_tuple(tally.highCurvatureCount, tally.highVelocityCount, tally.blankCount);
     if (mask) {
         py::array_t<bool> keep(rows);
-        for (py::ssize_t row = 0; row < rows; ++row) keep.mutable_at(row) = judged(row, record) == dremmick::Verdict::keep;
+        for (py::ssize_t row = 0; row < rows; ++row)
+            keep.mutable_at(row) = judged(row, record) == dremmick::Verdict::keep;
         return py::make_tuple(keep, counts);
     }
     FloatArray kept(Shape{keptRows, recordWidth});
@@ -321,7 +331,9 @@ FloatArray symmetryOperators(std::int32_t code) {
 
 PYBIND11_MODULE(_core, m) {
     m.doc() = R"(Triangle data files, conditioning, curvature bins and orientations, computed
-by the C++ code of the programs dremmick and quorvel, so every number is theirs.
+by the C++ code of the programs dremmick and quorvel, so those numbers are
+theirs; and the package's own kernels in double precision (fit_slope, the
+per-face fit that triangle_tools.fit_slope checks and wraps; disorientation).
 
 Arrays are numpy float32. A record array has shape (N, 12), one row per data
 line: columns 0-2 and 3-5 are the triples the blank tests look at, 6-8 the
@@ -419,4 +431,5 @@ Codes: 1 tetragonal (8), 2 hexagonal (12), 3 cubic (24), 4 trigonal (3),
     registerDisorientation(m);
     registerBoundaryPlane(m);
     registerFiveParameterCells(m);
+    registerStudyKernels(m);
 }
