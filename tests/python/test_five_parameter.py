@@ -187,3 +187,21 @@ def test_plane_section_command_draws_the_section_and_refuses_bad_arguments(tmp_p
     assert stop.value.code == 64
     assert plane_section.main([str(data), "--axis", "1,1"]) == 1 and "--axis: expected" in capsys.readouterr().err
     assert plane_section.main([str(data), "--angle", "20", "--axis", "1,0,0", "--tolerance", "0.01"]) == 1
+
+
+def test_study_writes_the_cells_of_all_steps_as_one_pass(tmp_path):
+    from triangle_tools.study import run_study
+    rng = np.random.default_rng(11)
+    files = []
+    for k in range(3):
+        files.append(str(tmp_path / f"step{k}.txt"))
+        np.savetxt(files[-1], np.concatenate([twins(rng, 200), random_faces(rng, 3000)]), fmt="%.9g")
+    study = run_study(files, str(tmp_path / "out"), velocity_limit=0.5, scheduler="synchronous", plots=False,
+                      five_parameter=True, five_parameter_resolution=20)
+    faces = np.concatenate([tt.read_free(f)[0] for f in files])
+    faces = faces[tt.condition(faces, np.inf, 0.5, mask=True)[0]]
+    table = tt.five_parameter(faces, "cubic", 20)
+    written = np.genfromtxt(tmp_path / "out" / "five_parameter.csv", delimiter=",", names=True)
+    for column in ("cell", "faces", "area", "mrd", "velocity", "slope", "low"):
+        assert np.allclose(written[column], table[column], rtol=1e-12, atol=0, equal_nan=True), column
+    assert study.summary["five_parameter"]["faces"] == len(faces) < 9600
