@@ -162,13 +162,30 @@ class BoundaryStatistics:
 
 
 class BoundaryReducer:
-    """A step's faces reduced to boundaries: ``add(faces)`` per chunk, ``merge(other)``.
+    """A study's per-step reducer: each step's faces grouped into boundaries.
 
-    Thin picklable wrapper over ``BoundarySums`` that follows the study's
-    reducer protocol; ``sums`` holds the state.
+    Follows the reducer protocol of ``triangle_tools.study``: ``add(faces)``
+    per chunk of a step's kept faces (float32 (n, 12), signed as read),
+    ``merge(other)``, picklable (the state is one ``BoundarySums``, one entry
+    per boundary), and ``write`` on the client. It is wanted when the study's
+    extra options hold ``boundaries=True``; ``crystal`` ('cubic' by
+    default), ``brandon``, ``low_angle``, ``angle_width``, ``n_boot`` and
+    ``seed`` are read from them too.
+
+    Writes boundaries.csv (each step's boundaries; ``step`` is the step's row
+    in steps.csv, from 1), classes.csv (the boundaries of all steps merged:
+    a boundary seen in several steps is one boundary, its faces summed, so
+    the intervals resample boundaries across steps), the across-boundary
+    figures in summary.json under ``boundaries``, and boundaries.png.
     """
 
-    def __init__(self):
+    name = "boundaries"
+
+    @staticmethod
+    def wanted(options):
+        return bool(options.extra.get("boundaries"))
+
+    def __init__(self, options=None):
         self.sums = BoundarySums()
 
     def add(self, faces):
@@ -176,9 +193,44 @@ class BoundaryReducer:
         self.sums.add(faces)
 
     def merge(self, other):
-        """Adds another reducer's boundaries; returns self."""
+        """Adds another reducer's boundaries."""
         self.sums.merge(other.sums)
-        return self
+
+    @staticmethod
+    def write(directory, states, merged, study):
+        """Writes the files of a study (see the class); `study` is a ``triangle_tools.study.Study``."""
+        extra = study.options.extra
+        table = dict(crystal=extra.get("crystal") or "cubic", brandon=extra.get("brandon", 15.0),
+                     low_angle=extra.get("low_angle", 15.0), angle_width=extra.get("angle_width", 5.0))
+        boot = dict(area_weights=study.options.area_weights, n_boot=extra.get("n_boot", 1000),
+                    seed=extra.get("seed", 0))
+        with open(os.path.join(directory, "boundaries.csv"), "w", newline="") as f:
+            for step, state in enumerate(states, 1):
+                write_boundaries_csv(f, boundaries_from_sums(state, **table), step, header=step == 1)
+        whole = boundaries_from_sums(merged, **table)
+        figures = across_boundaries(whole, **boot)
+        write_classes_csv(os.path.join(directory, "classes.csv"), figures.classes)
+        s = merged.sums
+        study.summary["boundaries"] = _finite({
+            **table, **boot, "boundaries": len(whole), "faces": s.faces, "bad_orientation": s.bad_orientation,
+            "bad_values": s.bad_values, "same_grain": s.same_grain, **figures.to_dict()})
+        import matplotlib
+        matplotlib.use("Agg")
+        from matplotlib.figure import Figure
+        figure = Figure(figsize=(8, 5), layout="constrained")
+        plot_class_mobility(figure.add_subplot(), figures.classes)
+        figure.savefig(os.path.join(directory, "boundaries.png"), format="png", dpi=100, metadata={"Software": None})
+
+
+def _finite(x):
+    """x with every non-finite float replaced by None (JSON has no NaN)."""
+    if isinstance(x, dict):
+        return {k: _finite(v) for k, v in x.items()}
+    if isinstance(x, (list, tuple)):
+        return [_finite(v) for v in x]
+    if isinstance(x, (float, np.floating)):
+        return float(x) if np.isfinite(x) else None
+    return x
 
 
 def group_faces(faces, chunk=1 << 20):

@@ -12,12 +12,12 @@ CSL = {"Sigma3": (60.0, (1, 1, 1)), "Sigma5": (36.87, (1, 0, 0)), "Sigma7": (38.
        "Sigma9": (38.94, (1, 1, 0)), "Sigma11": (50.48, (1, 1, 0)), "Sigma13a": (22.62, (1, 0, 0)),
        "Sigma13b": (27.80, (1, 1, 1)), "Sigma15": (48.19, (2, 1, 0)), "Sigma17a": (28.07, (1, 0, 0)),
        "Sigma17b": (61.93, (2, 2, 1)), "Sigma19a": (26.53, (1, 1, 0)), "Sigma19b": (46.83, (1, 1, 1)),
-       "Sigma21a": (21.79, (1, 1, 1)), "Sigma21b": (44.40, (2, 1, 1)), "Sigma23": (40.45, (3, 1, 1)),
+       "Sigma21a": (21.79, (1, 1, 1)), "Sigma21b": (44.42, (2, 1, 1)), "Sigma23": (40.45, (3, 1, 1)),
        "Sigma25a": (16.26, (1, 0, 0)), "Sigma25b": (51.68, (3, 3, 1)), "Sigma27a": (31.59, (1, 1, 0)),
        "Sigma27b": (35.43, (2, 1, 0)), "Sigma29a": (43.60, (1, 0, 0)), "Sigma29b": (46.40, (2, 2, 1))}
 # Planted types: class, mobility, boundaries.
-TYPES = [("Sigma3", 0.3, 150), ("Sigma5", 0.8, 60), ("Sigma7", 0.5, 60), ("Sigma13a", 1.0, 60),
-         ("Sigma13b", 0.6, 60), ("low_angle", 0.1, 100), ("general", 1.2, 200)]
+TYPES = [("Sigma3", 0.3, 150), ("Sigma5", 0.8, 100), ("Sigma7", 0.5, 100), ("Sigma13a", 1.0, 100),
+         ("Sigma13b", 0.6, 100), ("low_angle", 0.1, 100), ("general", 1.2, 200)]
 CUBIC = Rotation.create_group("O")
 
 
@@ -60,7 +60,7 @@ def misorientations(label, n, rng, brandon=15.0):
 
 def make_faces(seed, types=TYPES, against=0.2, faces=(4, 30)):
     """Faces (float32 (n, 12)) and truth: per boundary its class, mobility and whether it moves against
-    its curvature. Boundary b: mean curvature k_b (|k_b| >= 0.05, either sign); faces k = k_b (1 + 0.3 z);
+    its curvature. Boundary b: mean curvature k_b (|k_b| in [0.05, 0.25], either sign); faces k = k_b (1 + 0.3 z);
     v = M k + D_b + 0.02 M z'. The drive D_b = s M |k_b| (1 + U) sign(k_b), s = -1 (against) with
     probability `against`, +1 with the same probability, else 0, U in [0.5, 1.5]: symmetric and
     independent of k, so the class's slope is still M, and a boundary with s = -1 moves against k_b."""
@@ -70,7 +70,7 @@ def make_faces(seed, types=TYPES, against=0.2, faces=(4, 30)):
         m = misorientations(label, count, rng)
         a = Rotation.random(count, random_state=rng)  # grain 1, active; g = a^-1 (passive)
         b = m * a
-        kb = rng.choice([-1, 1], count) * (0.05 + rng.exponential(0.1, count))
+        kb = rng.choice([-1, 1], count) * rng.uniform(0.05, 0.25, count)
         s = rng.choice([-1, 0, 1], count, p=[against, 1 - 2 * against, against])
         drive = s * mobility * np.abs(kb) * rng.uniform(1.5, 2.5, count) * np.sign(kb)
         normal = Rotation.random(count, random_state=rng).apply([0, 0, 1])

@@ -1,0 +1,111 @@
+# Boundaries from faces against independent references (pandas groupby, scipy's Rotation, literature CSL
+# angles, brute-force coincidence counts) and on generated data of known truth. BOUNDARY_SEEDS sets the
+# number of seeds of the coverage check (make coverage: 100).
+import os
+import pickle
+
+import numpy as np
+import pandas as pd
+import pytest
+from scipy import stats
+from scipy.spatial.transform import Rotation
+from triangle_tools import boundaries as tb
+from triangle_tools import csl
+
+import boundary_data as bd
+
+SEEDS = int(os.environ.get("BOUNDARY_SEEDS", "6"))
+
+
+@pytest.fixture(scope="module")
+def generated():
+    faces, truth = bd.make_faces(7)
+    return faces, truth, tb.boundaries_from_sums(tb.group_faces(faces))
+
+
+def test_csl_table_is_the_literature_table_and_each_has_coincidence_density_one_over_sigma():
+    table = {e.label: e for e in csl.csl_table()}
+    assert list(table) == list(bd.CSL)
+    for label, entry in table.items():
+        assert abs(bd.csl_distance(Rotation.from_matrix(entry.matrix[None]), label)[0]) < 0.011, label
+        assert abs(np.degrees(entry.angle) - bd.CSL[label][0]) < 0.011, label
+        s = entry.sigma
+        p = np.stack(np.meshgrid(*[np.arange(s)] * 3), -1).reshape(-1, 3)  # one period of the CSL
+        coincident = ~(p @ np.array(entry.integer_matrix).T % s).any(1)
+        assert coincident.sum() == s * s and np.allclose(np.array(entry.integer_matrix) / s, entry.matrix)
+    assert len(csl._constructions(29, 32)) == len(csl._constructions(29))  # no farther construction
+
+
+def test_planted_classes_land_in_their_class_and_general_pairs_in_none(generated):
+    faces, truth, b = generated
+    got = pd.Series(b.label).value_counts().to_dict()
+    assert got == {label: count for label, _, count in bd.TYPES}
+    # Each boundary's class is its type's: a boundary's own misorientation, from scipy, in its window.
+    m = Rotation.from_euler("ZXZ", b.grains[:, 3:]).inv() * Rotation.from_euler("ZXZ", b.grains[:, :3])
+    for label in bd.CSL:
+        inside = bd.csl_distance(m, label) <= 15 / np.sqrt(int(label[5:].rstrip("ab")))
+        assert ((b.label == label) <= inside).all(), label
+    assert (b.angle[b.label == "low_angle"] < 15).all() and (b.angle[b.label == "general"] >= 15).all()
+    assert (tb.cubic_classes([60.0 - 8.7, 60.0 - 8.6], [[3 ** -0.5] * 3] * 2) == ["general", "Sigma3"]).all()
+    assert list(tb.cubic_classes([11, 11], [[0, 0, 1]] * 2)) == ["low_angle"] * 2
+    assert list(tb.cubic_classes([11], [[0, 0, 1]], low_angle=10)) == ["general"]
+    assert list(tb.angle_classes([0, 4.99, 5, 62.8], 5)) == ["angle_0_5", "angle_0_5", "angle_5_10", "angle_60_65"]
+
+
+def test_writing_every_face_the_other_way_round_changes_no_boundary_result(generated):
+    faces, truth, b = generated
+    for a, c in zip(tb.group_faces(faces).arrays(), tb.group_faces(bd.swapped(faces)).arrays()):
+        assert np.array_equal(a, c)
+    s = tb.across_boundaries(tb.boundaries_from_sums(tb.group_faces(bd.swapped(faces))), n_boot=50)
+    assert s == tb.across_boundaries(b, n_boot=50)
+
+
+def test_sums_equal_a_pandas_groupby_whatever_the_chunks_and_merges(generated):
+    faces = generated[0][:3000].copy()
+    faces[0, 0:3] = 0.0
+    faces[1, 0:3] = [-0.0, 0.0, -0.0]  # the same grain as face 0
+    faces[1, 3:6] = faces[0, 3:6]
+    faces[2, 4], faces[3, 10], faces[4, 0:6] = np.nan, np.inf, faces[5, 0:3].tolist() * 2
+    d = pd.DataFrame(faces.astype(float)).drop([2, 3])  # left out; face 4 is one grain twice
+    a, c = d[[0, 1, 2]].to_numpy() + 0.0, d[[3, 4, 5]].to_numpy() + 0.0  # + 0.0 makes -0.0 +0.0
+    first = [tuple(x) <= tuple(y) for x, y in zip(a.tolist(), c.tolist())]
+    sign = np.where(first, 1.0, -1.0)
+    key = pd.DataFrame(np.where(np.array(first)[:, None], np.hstack([a, c]), np.hstack([c, a])))
+    w, k, v = d[9].to_numpy(), sign * d[10].to_numpy(), sign * d[11].to_numpy()
+    cols = [w, w * k, w * v, *(w * sign * d[j].to_numpy() for j in (6, 7, 8)), k * k, k * v, w * k * k, w * k * v]
+    expected = pd.DataFrame(np.column_stack(cols)).groupby([key[j] for j in range(6)]).sum().sort_index()
+    whole = tb.BoundarySums()
+    whole.add(faces[:5])
+    whole.add(faces[5:])
+    parts = [tb.group_faces(faces[i::3]) for i in (2, 0, 1)]
+    parts[1].merge(parts[0])
+    parts[2].merge(pickle.loads(pickle.dumps(parts[1])))
+    for s in (whole, parts[2]):
+        grains, n, sums = s.arrays()
+        assert (s.bad_orientation, s.bad_values, s.same_grain, len(s)) == (1, 1, 1, len(expected))
+        assert np.array_equal(grains, np.array(expected.index.tolist(), np.float32))
+        assert np.allclose(sums, expected.to_numpy(), rtol=1e-12, atol=1e-12) and n.sum() == len(d)
+
+
+def test_correlations_agree_with_scipy(generated):
+    b = generated[2]
+    s = tb.across_boundaries(b, n_boot=200)
+    assert np.isclose(s.pearson.value, stats.pearsonr(b.curvature, b.velocity)[0], rtol=1e-12)
+    assert np.isclose(s.spearman.value, stats.spearmanr(b.curvature, b.velocity)[0], rtol=1e-12)
+    assert s.pearson.low < s.pearson.value < s.pearson.high and s.spearman.low < s.spearman.value < s.spearman.high
+
+
+def test_mobility_and_against_fraction_are_covered_by_their_intervals_over_seeds():
+    covered, n = {}, 0
+    for seed in range(SEEDS):
+        faces, truth = bd.make_faces(1000 + seed)
+        area = seed % 2 == 1
+        s = tb.across_boundaries(tb.boundaries_from_sums(tb.group_faces(faces)), area_weights=area, seed=seed)
+        for c in s.classes:
+            m = dict((t[0], t[1]) for t in truth)[c.label]
+            hits = [c.low <= m <= c.high, abs(c.slope - m) <= 1.96 * c.stderr, c.against_low <= 0.2 <= c.against_high]
+            covered[c.label] = np.add(covered.get(c.label, 0), hits)
+        covered["all"] = np.add(covered.get("all", 0), [s.against.low <= 0.2 <= s.against.high,
+                                                        s.against_area.low <= 0.2 <= s.against_area.high])
+    print(covered)
+    assert all((np.asarray(v) >= int(0.9 * SEEDS)).all() for v in covered.values()), covered
