@@ -41,7 +41,7 @@ def csl_distance(m, label):
 
 def misorientations(label, n, rng, brandon=15.0):
     """n misorientations (Rotation) of a type: CSL within 0.6 of its Brandon window, low angle 2-12°,
-    general: random, outside every CSL window (checked with csl_distance) and over 15°."""
+    general: random, over 15° and 0.05° outside every CSL window (by csl_distance)."""
     axis = Rotation.random(n, random_state=rng).apply([0, 0, 1])
     if label.startswith("Sigma"):
         off = np.radians(0.6 * brandon / np.sqrt(int(label[5:].rstrip("ab")))) * rng.uniform(0, 1, n)
@@ -53,7 +53,7 @@ def misorientations(label, n, rng, brandon=15.0):
         m = Rotation.random(4 * n, random_state=rng)
         ok = np.abs(m.as_quat() @ CUBIC.as_quat().T).max(1) < np.cos(np.radians(7.5))  # over 15 degrees
         for other in CSL:
-            ok &= csl_distance(m, other) > brandon / np.sqrt(int(other[5:].rstrip("ab")))
+            ok &= csl_distance(m, other) > brandon / np.sqrt(int(other[5:].rstrip("ab"))) + 0.05  # 2-decimal angles
         kept.extend(m[ok])
     return Rotation.concatenate(kept[:n])
 

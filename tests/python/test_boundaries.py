@@ -109,3 +109,14 @@ def test_mobility_and_against_fraction_are_covered_by_their_intervals_over_seeds
                                                         s.against_area.low <= 0.2 <= s.against_area.high])
     print(covered)
     assert all((np.asarray(v) >= int(0.9 * SEEDS)).all() for v in covered.values()), covered
+
+
+def test_class_fit_is_the_per_face_fit_of_its_faces_plain_or_by_area(generated):
+    faces, truth, b = generated
+    keys = {tuple(g) for g in b.grains[b.label == "Sigma5"].tolist()}
+    mine = np.array([(f[:6] if f[:3] <= f[3:6] else f[3:6] + f[:3]) in keys for f in
+                     (tuple(r) for r in faces[:, :6].tolist())])
+    k, v, a = (faces[mine, j].astype(float) for j in (10, 11, 9))
+    for weighted, w in ((False, 1.0), (True, a)):
+        c = next(c for c in tb.class_mobility(b, area_weights=weighted, n_boot=10) if c.label == "Sigma5")
+        assert np.isclose(c.slope, (w * k * v).sum() / (w * k * k).sum(), rtol=1e-12) and c.faces == mine.sum()
