@@ -7,6 +7,7 @@ import pickle
 import numpy as np
 import pandas as pd
 import pytest
+import triangle_tools as tt
 from scipy import stats
 from scipy.spatial.transform import Rotation
 from triangle_tools import boundaries as tb
@@ -49,7 +50,10 @@ def test_planted_classes_land_in_their_class_and_general_pairs_in_none(generated
     assert (tb.cubic_classes([60.0 - 8.7, 60.0 - 8.6], [[3 ** -0.5] * 3] * 2) == ["general", "Sigma3"]).all()
     assert list(tb.cubic_classes([11, 11], [[0, 0, 1]] * 2)) == ["low_angle"] * 2
     assert list(tb.cubic_classes([11], [[0, 0, 1]], low_angle=10)) == ["general"]
-    assert list(tb.angle_classes([0, 4.99, 5, 62.8], 5)) == ["angle_0_5", "angle_0_5", "angle_5_10", "angle_60_65"]
+    assert list(tb.angle_classes([0, 9.99, 10, 62.8], 10)) == ["angle_0_10", "angle_0_10", "angle_10_20", "angle_60_70"]
+    h = tb.boundaries_from_sums(tb.group_faces(faces[:2000]), crystal="hexagonal")
+    hexagonal = np.degrees(tt.disorientation(h.grains[:, :3], h.grains[:, 3:], 2)[0].astype(float))
+    assert np.array_equal(h.angle, hexagonal) and np.array_equal(h.label, tb.angle_classes(hexagonal))
 
 
 def test_writing_every_face_the_other_way_round_changes_no_boundary_result(generated):
@@ -65,7 +69,7 @@ def test_sums_equal_a_pandas_groupby_whatever_the_chunks_and_merges(generated):
     faces[0, 0:3] = 0.0
     faces[1, 0:3] = [-0.0, 0.0, -0.0]  # the same grain as face 0
     faces[1, 3:6] = faces[0, 3:6]
-    faces[2, 4], faces[3, 10], faces[4, 0:6] = np.nan, np.inf, faces[5, 0:3].tolist() * 2
+    faces[2, 4], faces[3, 11], faces[4, 0:6] = np.nan, np.nan, faces[5, 0:3].tolist() * 2
     d = pd.DataFrame(faces.astype(float)).drop([2, 3])  # left out; face 4 is one grain twice
     a, c = d[[0, 1, 2]].to_numpy() + 0.0, d[[3, 4, 5]].to_numpy() + 0.0  # + 0.0 makes -0.0 +0.0
     first = [tuple(x) <= tuple(y) for x, y in zip(a.tolist(), c.tolist())]
@@ -91,6 +95,7 @@ def test_correlations_agree_with_scipy(generated):
     b = generated[2]
     s = tb.across_boundaries(b, n_boot=200)
     assert np.isclose(s.pearson.value, stats.pearsonr(b.curvature, b.velocity)[0], rtol=1e-12)
+    assert np.isclose(s.against_area.value, b.area[b.velocity * b.curvature < 0].sum() / b.area.sum(), rtol=1e-12)
     assert np.isclose(s.spearman.value, stats.spearmanr(b.curvature, b.velocity)[0], rtol=1e-12)
     assert s.pearson.low < s.pearson.value < s.pearson.high and s.spearman.low < s.spearman.value < s.spearman.high
 
