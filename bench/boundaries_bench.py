@@ -13,7 +13,7 @@ benchmark (bench/run.sh):
 Exit status 1 when a run does not find N_BOUNDARIES boundaries of N_FACES
 faces; a missed timing target is reported, not fatal.
 """
-import resource
+import pickle
 import sys
 import time
 
@@ -35,6 +35,12 @@ def faces_of(n_faces, n_boundaries, rng):
     return faces, which
 
 
+def resident():
+    """This process's resident memory now, in MiB."""
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[1]) * 4096 / 2**20
+
+
 def timed(faces):
     times = []
     for _ in range(3):
@@ -50,22 +56,22 @@ def main(n_faces, n_boundaries):
     rng = np.random.default_rng(20261208)
     faces, which = faces_of(n_faces, n_boundaries, rng)
     target = TARGET_SECONDS * n_faces / 1e7
-    before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
     ok = True
     print(f"grouping {n_faces} faces on {n_boundaries} boundaries (BoundarySums.add, chunks of {CHUNK}, one core),"
           " median of 3 runs:")
     for order, data in (("random order", faces), ("sorted by boundary", faces[np.argsort(which, kind="stable")])):
+        before = resident()
         median, times, sums = timed(data)
+        grown = resident() - before
         ok &= len(sums) == n_boundaries and sums.faces == n_faces
         print(f"  {order}: {median:.3f} s (runs {' '.join(f'{t:.3f}' for t in times)}),"
               f" {n_faces / median / 1e6:.1f} M faces/s; target <= {target:g} s: {'met' if median <= target else 'MISSED'}")
-    grown = (resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before) / 1024
     start = time.perf_counter()
     table = tb.boundaries_from_sums(sums)
     print(f"  per-boundary table of {len(table)} boundaries (disorientation, cubic class):"
           f" {time.perf_counter() - start:.2f} s")
-    print(f"  peak memory added by grouping and sorting: {grown:.1f} MiB"
-          f" (the sorted copy of the faces {faces.nbytes / 2**20:.0f} MiB among it)")
+    print(f"  memory of the grouping: {grown:.1f} MiB resident ({grown * 2**20 / n_boundaries:.0f} bytes a boundary;"
+          f" the faces themselves {faces.nbytes / 2**20:.0f} MiB); its pickled state {len(pickle.dumps(sums)) / 2**20:.1f} MiB")
     print(f"  {'ok' if ok else 'FAILED'}: every run found {n_boundaries} boundaries of {n_faces} faces")
     return 0 if ok else 1
 

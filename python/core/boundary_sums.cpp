@@ -108,6 +108,23 @@ std::uint64_t hashOf(const Key& key) {
     return h;
 }
 
+// One boundary: its key and its sums, together so that a face touches one
+// place (two cache lines).
+struct Entry {
+    Key key;
+    std::int64_t faces = 0;
+    Sums sums{};
+};
+
+// A face made ready to be summed: its boundary's key and hash, and the sign
+// that brings it to the boundary's order; null row for a face left out.
+struct Prepared {
+    const float* row = nullptr;
+    Key key;
+    std::uint64_t hash = 0;
+    double sign = 1;
+};
+
 class BoundarySums {
 public:
     // Adds the faces of one chunk, a record array of shape (n, 12).
@@ -115,19 +132,39 @@ public:
         if (faces.ndim() != 2 || faces.shape(1) != recordWidth)
             throw py::value_error("faces must have shape (n, 12), got " + std::to_string(faces.ndim()) +
                                   " dimensions");
-        const float* row = faces.data();
+        const float* data = faces.data();
         const py::ssize_t n = faces.shape(0);
         py::gil_scoped_release unlocked;
-        for (py::ssize_t i = 0; i < n; ++i, row += recordWidth) addFace(row);
+        // Faces go in blocks: their slots are fetched while the block is
+        // prepared and their entries while it is looked up, so the cache
+        // misses of a block overlap instead of following one another.
+        std::array<Prepared, block> ready;
+        for (py::ssize_t first = 0; first < n; first += block) {
+            const auto count = static_cast<std::size_t>(std::min<py::ssize_t>(block, n - first));
+            for (std::size_t k = 0; k < count; ++k) {
+                ready[k] = prepare(data + (first + static_cast<py::ssize_t>(k)) * recordWidth);
+                if (ready[k].row && !slots_.empty())
+                    __builtin_prefetch(&slots_[ready[k].hash & (slots_.size() - 1)]);
+            }
+            for (std::size_t k = 0; k < count && !slots_.empty(); ++k) {
+                const std::uint32_t held = slots_[ready[k].hash & (slots_.size() - 1)];
+                if (ready[k].row && held != 0) {
+                    __builtin_prefetch(&entries_[held - 1]);
+                    __builtin_prefetch(reinterpret_cast<const char*>(&entries_[held - 1]) + 64);
+                }
+            }
+            for (std::size_t k = 0; k < count; ++k)
+                if (ready[k].row) addFace(ready[k]);
+        }
     }
 
     // Adds another accumulator's boundaries and counts to this one.
     void merge(const BoundarySums& other) {
         if (&other == this) throw py::value_error("cannot merge a BoundarySums with itself");
-        for (std::size_t b = 0; b < other.keys_.size(); ++b) {
-            const std::size_t at = entry(other.keys_[b]);
-            faces_[at] += other.faces_[b];
-            for (std::size_t s = 0; s < sumCount; ++s) sums_[at][s] += other.sums_[b][s];
+        for (const Entry& e : other.entries_) {
+            Entry& mine = entries_[entry(e.key, hashOf(e.key))];
+            mine.faces += e.faces;
+            for (std::size_t s = 0; s < sumCount; ++s) mine.sums[s] += e.sums[s];
         }
         badOrientation_ += other.badOrientation_;
         badValues_ += other.badValues_;
@@ -137,12 +174,12 @@ public:
     // (grains, faces, sums), boundaries sorted by their six values: float32
     // (B, 6), int64 (B,), float64 (B, 10).
     py::tuple arrays() const {
-        const std::size_t count = keys_.size();
+        const std::size_t count = entries_.size();
         std::vector<std::size_t> order(count);
         std::iota(order.begin(), order.end(), std::size_t{0});
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             for (std::size_t k = 0; k < 6; ++k) {
-                const float x = valueOf(keys_[a][k]), y = valueOf(keys_[b][k]);
+                const float x = valueOf(entries_[a].key[k]), y = valueOf(entries_[b].key[k]);
                 if (x != y) return x < y;
             }
             return false;
@@ -152,10 +189,10 @@ public:
         CountArray faces(rows);
         DoubleArray sums(std::vector<py::ssize_t>{rows, static_cast<py::ssize_t>(sumCount)});
         for (std::size_t r = 0; r < count; ++r) {
-            const std::size_t b = order[r];
-            for (std::size_t k = 0; k < 6; ++k) grains.mutable_data()[6 * r + k] = valueOf(keys_[b][k]);
-            faces.mutable_data()[r] = faces_[b];
-            std::copy(sums_[b].begin(), sums_[b].end(), sums.mutable_data() + sumCount * r);
+            const Entry& e = entries_[order[r]];
+            for (std::size_t k = 0; k < 6; ++k) grains.mutable_data()[6 * r + k] = valueOf(e.key[k]);
+            faces.mutable_data()[r] = e.faces;
+            std::copy(e.sums.begin(), e.sums.end(), sums.mutable_data() + sumCount * r);
         }
         return py::make_tuple(grains, faces, sums);
     }
@@ -175,9 +212,9 @@ public:
         for (py::ssize_t r = 0; r < rows; ++r) {
             Key key;
             for (std::size_t k = 0; k < 6; ++k) key[k] = bitsOf(grains.data()[6 * r + k]);
-            const std::size_t at = result.entry(key);
-            result.faces_[at] = faces.data()[r];
-            std::copy_n(sums.data() + sumCount * r, sumCount, result.sums_[at].begin());
+            Entry& e = result.entries_[result.entry(key, hashOf(key))];
+            e.faces = faces.data()[r];
+            std::copy_n(sums.data() + sumCount * r, sumCount, e.sums.begin());
         }
         result.badOrientation_ = state[1].cast<std::int64_t>();
         result.badValues_ = state[2].cast<std::int64_t>();
@@ -185,37 +222,53 @@ public:
         return result;
     }
 
-    std::size_t size() const { return keys_.size(); }
+    std::size_t size() const { return entries_.size(); }
     std::int64_t badOrientation() const { return badOrientation_; }
     std::int64_t badValues() const { return badValues_; }
     std::int64_t sameGrain() const { return sameGrain_; }
-    std::int64_t faceCount() const { return std::accumulate(faces_.begin(), faces_.end(), std::int64_t{0}); }
+    std::int64_t faceCount() const {
+        std::int64_t total = 0;
+        for (const Entry& e : entries_) total += e.faces;
+        return total;
+    }
 
 private:
-    void addFace(const float* v) {
+    static constexpr std::size_t block = 64;
+
+    // The face's key, hash and sign; a null row (and a count) for a face left out.
+    Prepared prepare(const float* v) {
+        Prepared p;
         for (int k = 0; k < 6; ++k)
             if (!finite(v[k])) {
                 ++badOrientation_;
-                return;
+                return p;
             }
         for (int k = 6; k < 12; ++k)
             if (!finite(v[k])) {
                 ++badValues_;
-                return;
+                return p;
             }
         const int order = compareTriples(v, v + 3);
         const float* first = order > 0 ? v + 3 : v;
         const float* second = order > 0 ? v : v + 3;
         sameGrain_ += order == 0;
-        Key key;
-        for (int k = 0; k < 3; ++k) key[k] = bitsOf(first[k]), key[k + 3] = bitsOf(second[k]);
+        for (int k = 0; k < 3; ++k) p.key[k] = bitsOf(first[k]), p.key[k + 3] = bitsOf(second[k]);
+        p.row = v;
+        p.hash = hashOf(p.key);
+        p.sign = order > 0 ? -1.0 : 1.0;
+        return p;
+    }
+
+    void addFace(const Prepared& p) {
         // Faces of one boundary often come together: the last entry is tried first.
-        const std::size_t at = (last_ < keys_.size() && keys_[last_] == key) ? last_ : entry(key);
+        const std::size_t at =
+            (last_ < entries_.size() && entries_[last_].key == p.key) ? last_ : entry(p.key, p.hash);
         last_ = at;
-        const double sign = order > 0 ? -1.0 : 1.0;
-        const double a = v[9], curvature = sign * v[10], velocity = sign * v[11];
-        Sums& s = sums_[at];
-        ++faces_[at];
+        const float* v = p.row;
+        const double sign = p.sign, a = v[9], curvature = sign * v[10], velocity = sign * v[11];
+        Entry& e = entries_[at];
+        Sums& s = e.sums;
+        ++e.faces;
         s[area] += a;
         s[areaCurvature] += a * curvature;
         s[areaVelocity] += a * velocity;
@@ -229,19 +282,17 @@ private:
     }
 
     // The entry of a boundary, made (zero) when new.
-    std::size_t entry(const Key& key) {
-        if (2 * (keys_.size() + 1) > slots_.size()) grow();
+    std::size_t entry(const Key& key, std::uint64_t hash) {
+        if (2 * (entries_.size() + 1) > slots_.size()) grow();
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t slot = hashOf(key) & mask;; slot = (slot + 1) & mask) {
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
             const std::uint32_t held = slots_[slot];
             if (held == 0) {
-                keys_.push_back(key);
-                faces_.push_back(0);
-                sums_.push_back({});
-                slots_[slot] = static_cast<std::uint32_t>(keys_.size());
-                return keys_.size() - 1;
+                entries_.push_back({key});
+                slots_[slot] = static_cast<std::uint32_t>(entries_.size());
+                return entries_.size() - 1;
             }
-            if (keys_[held - 1] == key) return held - 1;
+            if (entries_[held - 1].key == key) return held - 1;
         }
     }
 
@@ -249,17 +300,15 @@ private:
     void grow() {
         slots_.assign(std::max<std::size_t>(1024, 2 * slots_.size()), 0);
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t b = 0; b < keys_.size(); ++b) {
-            std::size_t slot = hashOf(keys_[b]) & mask;
+        for (std::size_t b = 0; b < entries_.size(); ++b) {
+            std::size_t slot = hashOf(entries_[b].key) & mask;
             while (slots_[slot] != 0) slot = (slot + 1) & mask;
             slots_[slot] = static_cast<std::uint32_t>(b + 1);
         }
     }
 
     std::vector<std::uint32_t> slots_;  // 0 empty, else entry + 1
-    std::vector<Key> keys_;
-    std::vector<std::int64_t> faces_;
-    std::vector<Sums> sums_;
+    std::vector<Entry> entries_;
     std::size_t last_ = 0;
     std::int64_t badOrientation_ = 0, badValues_ = 0, sameGrain_ = 0;
 };

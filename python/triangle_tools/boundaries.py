@@ -280,7 +280,7 @@ def cubic_classes(angle, axis, brandon=15.0, low_angle=15.0):
     window = np.radians([brandon / np.sqrt(entry.sigma) for entry in table])
     label = np.where(angle < low_angle, "low_angle", "general").astype(object)
     if len(angle):
-        distance = csl.csl_distances(_quaternions(angle, axis), window)
+        distance = csl.csl_distances(_quaternions(angle, axis), window, angle=np.radians(angle))
         inside = distance <= window
         first = np.argmax(inside, axis=1)
         hit = inside.any(axis=1)

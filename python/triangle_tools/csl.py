@@ -119,14 +119,18 @@ def _equivalents(q):
     e = quaternion_product(quaternion_product(s[:, None, None], both[None, :, None]), s[None, None, :])
     e = e.reshape(-1, 4)
     e *= np.where(e[:, :1] < 0, -1, 1)
-    return np.unique(np.round(e, 12), axis=0)
+    return np.unique(np.round(e, 9), axis=0)
 
 
 def _disorientation(q):
-    """(angle, axis) of the smallest equivalent of a misorientation q, axis with 0 <= x <= y <= z."""
-    e = _equivalents(q)
-    best = e[np.argmax(e[:, 0])]
-    angle = 2 * np.arccos(min(1.0, best[0]))
+    """(angle, axis) of the smallest equivalent of a misorientation q, axis with 0 <= x <= y <= z.
+
+    S_a q S_b is S_b^-1 (S_b S_a q) S_b: the same angle as S q for S = S_b S_a, its axis turned by a
+    cubic rotation; so the 24 products S q hold the smallest angle, and sorting |axis| names it.
+    """
+    c = quaternion_product(cubic_quaternions(), q)
+    best = c[np.argmax(np.abs(c[:, 0]))]
+    angle = 2 * np.arccos(min(1.0, abs(best[0])))
     axis = np.sort(np.abs(best[1:]))
     return angle, axis / np.linalg.norm(axis)
 
@@ -198,7 +202,7 @@ def _equivalent_sets(max_sigma):
     return [_equivalents(quaternion_of(entry.matrix)) for entry in csl_table(max_sigma)]
 
 
-def csl_distances(q, window=None, max_sigma=MAX_SIGMA):
+def csl_distances(q, window=None, max_sigma=MAX_SIGMA, angle=None):
     """Misorientation distance (radians) from each misorientation to each CSL of the table.
 
     Parameters
@@ -211,13 +215,16 @@ def csl_distances(q, window=None, max_sigma=MAX_SIGMA):
         more (a lower bound of the distance) gets ``inf`` there, unworked.
     max_sigma : int
         The table's largest Sigma.
+    angle : array_like (B,), optional
+        The disorientation angles of q (radians), when known; else computed.
 
     Returns
     -------
     numpy.ndarray, shape (B, len(csl_table()))
     """
     q = np.atleast_2d(np.asarray(q, dtype=float))
-    angle = 2 * np.arccos(np.minimum(1.0, _equivalents_max_w(q)))
+    if angle is None:
+        angle = 2 * np.arccos(np.minimum(1.0, _equivalents_max_w(q)))
     table = csl_table(max_sigma)
     out = np.full((len(q), len(table)), np.inf)
     for j, (entry, equivalents) in enumerate(zip(table, _equivalent_sets(max_sigma))):
