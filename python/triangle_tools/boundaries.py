@@ -182,6 +182,22 @@ class BoundaryReducer:
     name = "boundaries"
 
     @staticmethod
+    def add_arguments(parser):
+        """Adds --boundaries, --class, --brandon and --low-angle to a command line (argparse)."""
+        parser.add_argument("--boundaries", action="store_true",
+                            help="group the faces into boundaries (the pair of grain orientations): boundaries.csv "
+                            "per step, classes.csv (mobility and the share moving against curvature by class), "
+                            "summary.json's 'boundaries', boundaries.png")
+        parser.add_argument("--class", dest="crystal", default="cubic", choices=sorted(CRYSTAL_CODES),
+                            help="crystal class of the grains (default cubic: CSL, low-angle and general classes; "
+                            "the others: classes of 5 degrees of disorientation)")
+        parser.add_argument("--brandon", type=float, default=15.0, metavar="DEG",
+                            help="Brandon's angle: a CSL of Sigma holds misorientations within DEG/sqrt(Sigma) of "
+                            "it (default 15)")
+        parser.add_argument("--low-angle", type=float, default=15.0, metavar="DEG",
+                            help="disorientations under DEG that are no CSL are low_angle (default 15)")
+
+    @staticmethod
     def wanted(options):
         return bool(options.extra.get("boundaries"))
 
