@@ -20,6 +20,9 @@
 #   make fuzz     run the fuzz target for a bounded time
 #   make install  install programs, man pages, library and Python module
 #                 under PREFIX
+#   make format   clang-format the C++ of the programs, the library,
+#                 bench/ and examples/ in place;
+#                 make check-format fails when any of it drifts
 BUILD      ?= build
 SAN_BUILD  ?= build-san
 JOBS       ?= 2
@@ -31,7 +34,7 @@ PYTHON     ?= /usr/bin/python3
 PRODUCT    := product
 MAKEFLAGS  += --no-print-directory
 
-.PHONY: all build python-packages test test-release test-sanitize demo plot bench bench-large coverage fuzz install clean
+.PHONY: all build python-packages test test-release test-sanitize demo plot bench bench-large coverage fuzz install format check-format clean
 
 all: build
 
@@ -107,6 +110,18 @@ fuzz:
 
 install: build
 	$(CMAKE) --install $(BUILD) --prefix $(PREFIX)
+
+# The C++ of the programs, the library, bench/ and examples/ under the style
+# of .clang-format.
+CLANG_FORMAT ?= clang-format
+FORMAT_SOURCES = $(shell git ls-files 'common/*.[ch]pp' 'quorvel/*.[ch]pp' 'dremmick/*.[ch]pp' \
+  'orientation/*.[ch]pp' 'bench/*.[ch]pp' 'examples/*.[ch]pp')
+
+format:
+	$(CLANG_FORMAT) -i $(FORMAT_SOURCES)
+
+check-format:
+	$(CLANG_FORMAT) --dry-run --Werror $(FORMAT_SOURCES)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

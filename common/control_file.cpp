@@ -15,10 +15,9 @@ char readName(InputFile& in, TextField& field, std::size_t* length) {
     for (; c > 0 && (separatorOf(static_cast<char>(c)) == Separator::blank || c == '\n'); c = in.peek())
         c == '\n' ? in.passLineEnd(0) : in.advance(1);
     if (c < 0) in.failAtEnd("the data file name");
-    const std::int64_t line = in.lineNumber();
     if (c == ',' || c == '/')
-        failExpected(in.path(), line, "the data file name", "'" + std::string(1, static_cast<char>(c)) + "'",
-                     {}, c == '/' ? quoteHint : "");
+        in.failExpected("the data file name", "'" + std::string(1, static_cast<char>(c)) + "'", {},
+                        c == '/' ? quoteHint : "");
     const int quote = c == '\'' || c == '"' ? c : 0;
     if (quote != 0) in.advance(1);
     std::size_t taken = 0;
@@ -27,17 +26,14 @@ char readName(InputFile& in, TextField& field, std::size_t* length) {
         c = in.peek();
         if (quote != 0) {
             if (c < 0 || c == '\n')
-                failBadInput(in.path(), line,
-                             std::string("the quoted data file name has no closing ") + char(quote));
+                in.failBadInput(std::string("the quoted data file name has no closing ") + char(quote));
             // A doubled quote mark stands for one; otherwise the name ends.
             if (c == quote && (in.advance(1), in.peek() != quote)) break;
         } else if (c < 0 || separatorOf(static_cast<char>(c)) != Separator::none) {
             in.skipRestOfLine();
             return c == '/' || c == ',' || c == ' ' || c == '\t' ? static_cast<char>(c) : 0;
         }
-        if (c == 0)
-            failBadInput(in.path(), line,
-                         "the data file name holds a NUL character, which no file name can hold");
+        if (c == 0) in.failBadInput("the data file name holds a NUL character, which no file name can hold");
         if (taken < field.size()) field[taken] = static_cast<char>(c);
         ++taken;
     }
@@ -47,7 +43,6 @@ char readName(InputFile& in, TextField& field, std::size_t* length) {
 
 ControlFile::ControlFile(const ControlArguments& arguments, std::string_view program)
     : program_(program), positions_(arguments.positions) {
-    checkArguments(arguments);
     const std::vector<std::string_view>& lines = arguments.lines;
     if (lines.empty()) {
         in_.open("input.txt");
@@ -62,13 +57,6 @@ ControlFile::ControlFile(const ControlArguments& arguments, std::string_view pro
     if (in_.peek() == 0xEF && in_.peek(1) == 0xBB && in_.peek(2) == 0xBF) in_.advance(3);
 }
 
-void ControlFile::checkArguments(const ControlArguments& arguments) {
-    if (!arguments.lines.empty() && arguments.lines[0].size() > textFieldWidth)
-        throw RunError(ExitStatus::usage, "the data file name has " +
-                                              std::to_string(arguments.lines[0].size()) +
-                                              " characters; the limit is " + std::to_string(textFieldWidth));
-}
-
 float ControlFile::readLimit(std::string_view what) {
     FreeFormScanner control(in_);
     const ScannedValue limit = control.nextValue();
@@ -79,8 +67,10 @@ float ControlFile::readLimit(std::string_view what) {
     const std::string where =
         positions_.empty() ? placeText(in_.path(), in_.lineNumber())
                            : "argument " + std::to_string(positions_[std::min(line, positions_.size()) - 1]);
-    if (limit.status == ScannedValue::Status::notANumber)
+    if (limit.status == ScannedValue::Status::notANumber) {
+        if (positions_.empty()) in_.failExpected(expected, quoted(limit.text));
         throw RunError(ExitStatus::badInput, where + ": " + expectedFound(expected, quoted(limit.text)));
+    }
     char text[32];
     const std::string place =
         (positions_.empty() ? where + ": " + std::string(what) : where + ", " + std::string(what) + ",") +

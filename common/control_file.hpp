@@ -42,11 +42,6 @@ public:
     // reads them as its lines: the data file name as it is (it needs no
     // quotes), then one line per further argument. Warnings name `program`.
     ControlFile(const ControlArguments& arguments, std::string_view program);
-    // What the constructor would refuse in `arguments`, checked before the run
-    // writes anything: a data file name longer than its field. Throws RunError
-    // (wrong arguments).
-    static void checkArguments(const ControlArguments& arguments);
-
     // Line 1, as readName() reads it. True when the name may have needed
     // quotes: unquoted, it ended at a slash, a blank or a comma; `cut` tells
     // whether the name was longer than the field.

@@ -20,9 +20,9 @@ std::int32_t DataFile::measureHeader(std::vector<std::string>* lines) {
     return headerCount = measureHeaderBlock(in, lineCount, lines);
 }
 
-InputFile& DataFile::openAtFirstDataLine(OutputFile* headerCopy) {
+InputFile& DataFile::openAtFirstDataLine(OutputFile* headerCopy, LineTally* longLines) {
     in.open(path);
-    readHeaderBlock(in, headerCount, headerCopy);
+    readHeaderBlock(in, headerCount, headerCopy, longLines);
     return in;
 }
 

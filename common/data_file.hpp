@@ -26,8 +26,9 @@ struct DataFile {
     // receives each header line's first 100 characters.
     std::int32_t measureHeader(std::vector<std::string>* lines = nullptr);
     // Opens it again at its first data line: the header block is passed over,
-    // or copied to `headerCopy` when one is given.
-    InputFile& openAtFirstDataLine(OutputFile* headerCopy = nullptr);
+    // or copied to `headerCopy` when one is given; header lines longer than
+    // 100 characters (more than blanks after them) are noted in `longLines`.
+    InputFile& openAtFirstDataLine(OutputFile* headerCopy = nullptr, LineTally* longLines = nullptr);
 
     std::int32_t dataLineCount() const { return lineCount - headerCount; }
 };

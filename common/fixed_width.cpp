@@ -65,12 +65,11 @@ bool looksFreeForm(std::string_view line) {
 // hold more than blanks after column 96.
 [[gnu::noinline]] void readAnyFixedLine(InputFile& in, int first, TriangleRecord& record,
                                         LineTally* pastColumn96) {
-    const std::int64_t line = in.lineNumber();
     std::string_view text;
     bool beyond = false;
     if (!in.readLine(text, fixedLineLength, pastColumn96 != nullptr ? &beyond : nullptr))
         in.failAtEnd("a data line");
-    if (beyond) pastColumn96->note(line);
+    if (beyond) pastColumn96->note(in.lineRead());
     char padded[fixedLineLength];
     if (text.size() < fixedLineLength) {
         // Missing columns read as blanks.
@@ -82,10 +81,11 @@ bool looksFreeForm(std::string_view line) {
         const std::string_view field(text.data() + k * fixedFieldWidth, fixedFieldWidth);
         if (!parseFixedField(field, record.values[static_cast<std::size_t>(k)])) {
             const int column = k * fixedFieldWidth + 1;
-            failExpected(in.path(), line, "a number", quoted(field),
-                         "field " + std::to_string(k + 1) + " (columns " + std::to_string(column) + "-" +
-                             std::to_string(column + fixedFieldWidth - 1) + ")",
-                         looksFreeForm(text) ? freeFormHint : "");
+            in.failExpectedInLineRead("a number", quoted(field),
+                                      "field " + std::to_string(k + 1) + " (columns " +
+                                          std::to_string(column) + "-" +
+                                          std::to_string(column + fixedFieldWidth - 1) + ")",
+                                      looksFreeForm(text) ? freeFormHint : "");
         }
     }
     std::fill_n(record.values.begin(), first - 1, 0.0f);

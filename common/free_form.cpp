@@ -22,11 +22,9 @@ ScannedValue FreeFormScanner::nextValue() {
             if (kind == Separator::none) break;
             if (kind == Separator::lineEnd) in_.passLineEnd(passed());
             if (kind == Separator::comma && !afterValue_)
-                failExpected(in_.path(), in_.lineNumber(), "a number",
-                             "an empty value (a comma with no value before it)");
+                in_.failExpected("a number", "an empty value (a comma with no value before it)");
             if (kind == Separator::slash)
-                failExpected(in_.path(), in_.lineNumber(), "a number",
-                             "'/' (ending a record early is not supported)");
+                in_.failExpected("a number", "'/' (ending a record early is not supported)");
             afterValue_ = afterValue_ && kind != Separator::comma;
             ++p;
         }
@@ -51,8 +49,8 @@ ScannedValue FreeFormScanner::nextValue() {
             const auto status = in_.refill();
             if (status == InputFile::Fill::more) continue;
             if (status == InputFile::Fill::full)
-                failExpected(in_.path(), in_.lineNumber(), "a number",
-                             "an item of more than " + std::to_string(in_.window().size()) + " characters");
+                in_.failExpected("a number", "an item of more than " + std::to_string(in_.window().size()) +
+                                                 " characters");
             p = in_.window().data();
             end = p + in_.window().size();
         }

@@ -3,14 +3,11 @@
 // The free form: values separated by blanks (or tabs), a comma (with or
 // without blanks around it) or line ends; empty and all-blank lines are passed
 // over. A slash and an empty value between two commas are refused, not given
-// a meaning. The scanner (free_form.cpp) reads it value by value, for the data
-// lines of a raw file and for the control file; the record readers
-// (free_record.cpp) take twelve values a record, one record per data line as
-// a rule. The rest of the line that holds the twelfth value is skipped, so a
-// record spread over several lines puts lines and records out of step.
+// a meaning. The scanner here reads it value by value, for the data lines of
+// a raw file and for the control file; the record readers (free_record.hpp)
+// take twelve values a record.
 
 #include "common/input_file.hpp"
-#include "common/triangle_data.hpp"
 
 #include <array>
 #include <bit>
@@ -72,51 +69,6 @@ public:
 private:
     InputFile& in_;
     bool afterValue_ = false;  // a value came last, so a comma may follow
-};
-
-// Where the values of a free-form record stood.
-struct FreeRecordLines {
-    std::int64_t first = 0;  // line of value 1
-    std::int64_t last = 0;   // line of value 12
-};
-
-// Reads values in the free form until twelve are read; empty and all-blank
-// lines are passed over, and the rest of the line holding the twelfth value is
-// skipped; `moreValues`, when given, tells whether it held more items. Throws
-// RunError when a value is not a number, or when the file ends before the
-// twelfth value.
-TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines = nullptr, bool* moreValues = nullptr);
-
-// The programs' reader of free-form records, one after another from the
-// line where it starts: as readFreeRecord(), only faster (a usual line is read
-// together with the next one, whose record is kept for the next call), and a
-// failure after the first record that did not stand on a line of its own
-// names that line, where lines and records went out of step. Lines with more
-// than 12 values and records over more than one line are counted; given a
-// `program`, they are told as warnings once: by tellWarnings(), or before a
-// failure.
-class FreeRecordReader {
-public:
-    explicit FreeRecordReader(InputFile& in, std::string_view program = {})
-        : in_(in), expectedLine_(in.lineNumber()), program_(program) {}
-    TriangleRecord next(FreeRecordLines* lines = nullptr);
-    void tellWarnings() const;
-    const LineTally& moreValues() const { return moreValues_; }
-
-private:
-    // Any other record, through readFreeRecord(); kept out of the usual path.
-    [[gnu::noinline]] TriangleRecord readAnyRecord(FreeRecordLines& at);
-
-    InputFile& in_;
-    TriangleRecord ahead_[2];         // records of usual lines already passed over
-    std::int64_t aheadLine_ = 0;      // the line of ahead_[0]
-    int ready_ = 0;                   // records read ahead
-    int taken_ = 0;                   // of them, handed out
-    std::int64_t expectedLine_;       // where the next record stands while in step
-    std::int64_t outOfStepLine_ = 0;  // 0 while in step
-    bool outOfStepEmpty_ = false;     // that line held no value at all
-    std::string_view program_;
-    LineTally moreValues_, spread_;  // lines with more than 12 values, records over several lines
 };
 
 }  // namespace triangle

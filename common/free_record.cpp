@@ -1,4 +1,4 @@
-#include "common/free_form.hpp"
+#include "common/free_record.hpp"
 
 #include "common/number_fast.hpp"
 #include "common/run_error.hpp"
@@ -55,6 +55,20 @@ bool itemFollowsOnLine(InputFile& in) {
     return false;
 }
 
+// Passes over blanks and line ends; true when nothing else is left.
+bool onlyBlanksLeft(InputFile& in) {
+    for (int c = in.peek(); c >= 0; c = in.peek()) {
+        const Separator kind = separatorOf(static_cast<char>(c));
+        if (kind == Separator::lineEnd)
+            in.passLineEnd(0);
+        else if (kind == Separator::blank)
+            in.advance(1);
+        else
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines, bool* moreValues) {
@@ -65,14 +79,12 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines, bool* moreV
         const ScannedValue value = scanner.nextValue();
         if (value.status == ScannedValue::Status::endOfFile) {
             if (k == 0) in.failAtEnd("a record of 12 values");
-            failBadInput(in.path(), in.endOfFileLine(),
-                         "the file ends inside a record: found " + std::to_string(k) +
-                             " of 12 values (the record began on line " + std::to_string(firstLine) + ")");
+            in.failBadInput("the file ends inside a record: found " + std::to_string(k) +
+                            " of 12 values (the record began on line " + std::to_string(firstLine) + ")");
         }
         if (k == 0) firstLine = in.lineNumber();
         if (value.status == ScannedValue::Status::notANumber)
-            failExpected(in.path(), in.lineNumber(), "a number", quoted(value.text),
-                         "value " + std::to_string(k + 1) + " of 12");
+            in.failExpected("a number", quoted(value.text), "value " + std::to_string(k + 1) + " of 12");
         record.values[static_cast<std::size_t>(k)] = value.value;
     }
     if (lines != nullptr) *lines = {firstLine, in.lineNumber()};
@@ -81,8 +93,8 @@ TriangleRecord readFreeRecord(InputFile& in, FreeRecordLines* lines, bool* moreV
     return record;
 }
 
-TriangleRecord FreeRecordReader::readAnyRecord(FreeRecordLines& at) {
-    TriangleRecord record;
+bool FreeRecordReader::readAnyRecord(FreeRecordLines& at, TriangleRecord& record) {
+    if (outOfStepLine_ == 0 && onlyBlanksLeft(in_)) return false;
     bool more = false;
     try {
         record = readFreeRecord(in_, &at, &more);
@@ -96,21 +108,20 @@ TriangleRecord FreeRecordReader::readAnyRecord(FreeRecordLines& at) {
     }
     if (more) moreValues_.note(at.last);
     if (at.first != at.last) spread_.note(at.first);
-    return record;
+    return true;
 }
 
-TriangleRecord FreeRecordReader::next(FreeRecordLines* lines) {
+bool FreeRecordReader::read(TriangleRecord& record, FreeRecordLines* lines) {
     if (taken_ == ready_) {
         aheadLine_ = in_.lineNumber();
         ready_ = takeUsualFreeLines(in_, ahead_);
         taken_ = 0;
     }
     FreeRecordLines at{aheadLine_ + taken_, aheadLine_ + taken_};
-    TriangleRecord record;
     if (taken_ < ready_) {
         record = ahead_[taken_++];
-    } else {
-        record = readAnyRecord(at);
+    } else if (!readAnyRecord(at, record)) {
+        return false;
     }
     if (outOfStepLine_ == 0 && (at.first != expectedLine_ || at.last != expectedLine_)) {
         outOfStepLine_ = expectedLine_;
@@ -118,13 +129,22 @@ TriangleRecord FreeRecordReader::next(FreeRecordLines* lines) {
     }
     ++expectedLine_;
     if (lines != nullptr) *lines = at;
+    return true;
+}
+
+TriangleRecord FreeRecordReader::next(FreeRecordLines* lines) {
+    TriangleRecord record;
+    if (!read(record, lines)) {
+        tellWarnings();
+        in_.failAtEnd("a record of 12 values");
+    }
     return record;
 }
 
 void FreeRecordReader::tellWarnings() const {
     if (program_.empty()) return;
     moreValues_.tell(program_, in_.path(),
-                     "more than 12 values on the line: those after the twelfth are ignored", "line");
+                     "values left over after a record completed on the line: they are ignored", "line");
     spread_.tell(program_, in_.path(), "the record that starts here runs over more than one line", "record");
 }
 

@@ -18,10 +18,13 @@ std::int32_t measureHeaderBlock(InputFile& in, std::int64_t lineCount, std::vect
     return count;
 }
 
-void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy) {
+void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy, LineTally* longLines) {
     std::string_view head;
+    bool longer = false;
     for (std::int32_t j = 1; j <= count; ++j) {
-        if (!in.readLine(head, textFieldWidth)) in.failAtEnd("a header line");
+        if (!in.readLine(head, textFieldWidth, longLines != nullptr ? &longer : nullptr))
+            in.failAtEnd("a header line");
+        if (longer) longLines->note(j);
         if (copy != nullptr) writeTextField(*copy, {}, head);
     }
 }

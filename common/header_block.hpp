@@ -24,9 +24,10 @@ std::int32_t measureHeaderBlock(InputFile& in, std::int64_t lineCount,
                                 std::vector<std::string>* lines = nullptr);
 
 // Reads the `count` lines of the header block, each as a 100-character field,
-// and copies them to `copy` when one is given. Throws RunError when the file
-// ends before.
-void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy);
+// and copies them to `copy` when one is given; lines that hold more than
+// blanks after their first 100 characters are noted in `longLines`, when
+// given. Throws RunError when the file ends before.
+void readHeaderBlock(InputFile& in, std::int32_t count, OutputFile* copy, LineTally* longLines = nullptr);
 
 // Writes `prefix`, then `field` cut or blank-filled to 100 characters, and a line end.
 void writeTextField(OutputFile& out, std::string_view prefix, std::string_view field);

@@ -35,6 +35,7 @@ void InputFile::start(std::string path, std::size_t blockSize) {
     endOfFile_ = false;
     lastByte_ = 0;
     line_ = 1;
+    lineRead_ = 0;
 }
 
 void InputFile::open(std::string path, std::size_t blockSize) {
@@ -85,7 +86,22 @@ InputFile::Fill InputFile::refill() {
     return Fill::more;
 }
 
+void InputFile::failExpected(std::string_view expected, std::string_view found, std::string_view where,
+                             std::string_view note) const {
+    triangle::failExpected(path_, positionLine(), expected, found, where, note);
+}
+
+void InputFile::failBadInput(std::string_view what) const {
+    triangle::failBadInput(path_, positionLine(), what);
+}
+
+void InputFile::failExpectedInLineRead(std::string_view expected, std::string_view found,
+                                       std::string_view where, std::string_view note) const {
+    triangle::failExpected(path_, lineRead_, expected, found, where, note);
+}
+
 bool InputFile::readLine(std::string_view& head, std::size_t headLength, bool* moreAfterHead) {
+    lineRead_ = line_;
     headLength = std::min(headLength, maxHead);
     // Bytes of the line from its `at`th on: anything but blanks past the head?
     if (moreAfterHead != nullptr) *moreAfterHead = false;

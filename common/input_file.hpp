@@ -48,10 +48,22 @@ public:
     // At the end of the file: the line every failure there names, the file's
     // last line (line 1 of an empty file), whether it has a line end or not.
     std::int64_t endOfFileLine() const { return std::max<std::int64_t>(1, line_ - (lastByte_ == '\n')); }
-    // Fails with "expected X, found the end of the file" on that line.
+    // The line readLine() consumed last.
+    std::int64_t lineRead() const { return lineRead_; }
+
+    // A read that fails: built here, from what the reader expected and found,
+    // as "file: line N: [where: ]expected X, found Y[note]" (or "file: line
+    // N: what"), N being the line of the read position, or the file's last
+    // line at its end. Readers name neither the file nor the line.
+    [[noreturn]] void failExpected(std::string_view expected, std::string_view found,
+                                   std::string_view where = {}, std::string_view note = {}) const;
+    [[noreturn]] void failBadInput(std::string_view what) const;
     [[noreturn]] void failAtEnd(std::string_view expected) const {
-        failExpected(path_, endOfFileLine(), expected, "the end of the file");
+        failExpected(expected, "the end of the file");
     }
+    // As failExpected(), about the line readLine() consumed last.
+    [[noreturn]] void failExpectedInLineRead(std::string_view expected, std::string_view found,
+                                             std::string_view where = {}, std::string_view note = {}) const;
 
     // Consumes the next line. `head` receives its first `headLength` characters
     // (at most maxHead; the line end is never part of it). False at the end of
@@ -92,6 +104,8 @@ public:
 
 private:
     void start(std::string path, std::size_t blockSize);
+    // The line a failure at the read position names.
+    std::int64_t positionLine() const { return endOfFile_ && cursor_ == limit_ ? endOfFileLine() : line_; }
 
     struct Closer {
         void operator()(std::FILE* file) const { std::fclose(file); }
@@ -106,6 +120,7 @@ private:
     bool endOfFile_ = false;
     char lastByte_ = 0;      // the last byte read in
     std::int64_t line_ = 1;  // 1 + the line ends passed
+    std::int64_t lineRead_ = 0;
     char longHead_[maxHead] = {};
 };
 

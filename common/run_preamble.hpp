@@ -3,11 +3,14 @@
 // The start of every run: banner, control file, line-count and header passes
 // over the data file, creation of the result file, header copy and provenance
 // lines. One implementation serves both programs; they differ only by their
-// PreambleProfile and by the control-file lines they read themselves.
+// PreambleProfile and by the control-file lines they read themselves. The
+// command line is command_line.hpp's, the result file result_file.hpp's.
 
+#include "common/command_line.hpp"
 #include "common/control_file.hpp"
 #include "common/data_file.hpp"
 #include "common/output_file.hpp"
+#include "common/result_file.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -29,7 +32,7 @@ struct PreambleProfile {
     bool freeFormatHeaderCount = false;  // a free-format header-count line instead of a 6-digit one
     std::string_view resultSuffix;
     std::string_view selfLabel;
-    bool setsPi = false;  // stores pi into const1 after the banner
+    bool refusesPartialData = false;  // a data file named NAME.partial: a failed run's result
 };
 
 struct RunContext {
@@ -37,7 +40,7 @@ struct RunContext {
     TextField nameField{};           // the data file name as read, blank-filled
     std::int32_t stemLength = 0;     // characters ahead of the stem's "." (0 when none)
     bool nameMayNeedQuotes = false;  // unquoted, it ended at a slash, a blank or a comma
-    bool nameCut = false;            // longer than the name field
+    bool nameCut = false;            // longer than the name field (as an argument, used whole)
     DataFile data;                   // counted, measured, and open at its first data line
     OutputFile resultFile;           // header copy and provenance lines written
     std::string resultPath;          // the final name; written as resultFile.path() until the run ends
@@ -49,12 +52,6 @@ struct RunContext {
 // Reads a program's own lines of the control file, after the name.
 using ControlLinesReader = std::function<void(ControlFile&)>;
 
-// What the command line gives, beside -h, --help and --version.
-struct CommandLine {
-    ControlArguments control;  // the argument form: stand for the lines of input.txt
-    std::string_view output;   // -o FILE: the result file's name; empty for the stem's
-};
-
 // Runs the preamble; throws RunError when a step fails, after flushing what
 // was already written.
 RunContext RunPreamble(const PreambleProfile& profile, const CommandLine& command = {},
@@ -65,11 +62,6 @@ RunContext RunPreamble(const PreambleProfile& profile, const CommandLine& comman
 int runTriangleProgram(const PreambleProfile& profile, int argc, char** argv,
                        const std::function<void(RunContext&)>& part,
                        const ControlLinesReader& readControlLines = {});
-
-// The first "." of the file's own name (after the last "/") ends the stem, so
-// the result lands beside the data file; no "." there means an empty stem. A
-// directory part without a "." gives what the first "." of the whole name gave.
-std::int32_t stemLengthOf(const TextField& field);
 
 // An item of a free-format console line: one blank, then the text exactly as
 // given, or the count right-aligned in 11 columns. A line is its items.

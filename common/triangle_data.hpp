@@ -8,7 +8,9 @@
 // header lines.
 
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <limits>
 
 namespace triangle {
 
@@ -26,6 +28,14 @@ struct TriangleRecord {
 };
 
 constexpr int recordValueCount = 12;
+
+// Neither the curvature nor the velocity is NaN or infinite. Such a value
+// passes the limits (NaN) or turns the statistics of its bin NaN or
+// infinite: the programs warn about it.
+inline bool finiteCurvatureAndVelocity(const TriangleRecord& record) {
+    constexpr float largest = std::numeric_limits<float>::max();
+    return std::fabs(record.curvature()) <= largest && std::fabs(record.velocity()) <= largest;
+}
 
 // Text fields are exactly this wide: blank-filled on the right or cut.
 constexpr std::size_t textFieldWidth = 100;

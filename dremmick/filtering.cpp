@@ -1,7 +1,7 @@
 #include "dremmick/filtering.hpp"
 
 #include "common/fixed_width.hpp"
-#include "common/free_form.hpp"
+#include "common/free_record.hpp"
 #include "common/number_text.hpp"
 #include "common/run_error.hpp"
 
@@ -56,18 +56,36 @@ void runFiltering(triangle::RunContext& context, const Limits& limits) {
     std::int64_t written = 0;
     const std::int32_t dataLines = context.data.dataLineCount();
     triangle::FreeRecordReader reader(context.data.in, context.program);  // tells its warnings
-    for (std::int32_t i = 0; i < dataLines; ++i) {
-        TriangleRecord record = reader.next();
-        takeAbsoluteValues(record);
-        const Verdict verdict = judge(record, limits.curvature, limits.velocity);
-        if (verdict == Verdict::keep) {
-            triangle::writeFixedRecord(context.resultFile, record);
-            ++written;
-        } else {
-            count(tally, verdict);
+    triangle::LineTally nonFinite;  // records whose curvature or velocity is NaN or infinite
+    const auto tellNonFinite = [&] {
+        nonFinite.tell(context.program, context.data.path,
+                       "the curvature or the velocity is NaN or infinite: a NaN passes every limit and "
+                       "turns its bin NaN in quorvel",
+                       "record");
+    };
+    // Blank lines after the last record are no records: the loop ends there.
+    std::int32_t records = 0;
+    try {
+        for (TriangleRecord record; records < dataLines; ++records) {
+            triangle::FreeRecordLines at;
+            if (!reader.read(record, &at)) break;
+            takeAbsoluteValues(record);
+            if (!triangle::finiteCurvatureAndVelocity(record)) [[unlikely]]
+                nonFinite.note(at.first);
+            const Verdict verdict = judge(record, limits.curvature, limits.velocity);
+            if (verdict == Verdict::keep) {
+                triangle::writeFixedRecord(context.resultFile, record);
+                ++written;
+            } else {
+                count(tally, verdict);
+            }
         }
+    } catch (const triangle::RunError&) {
+        tellNonFinite();
+        throw;
     }
     reader.tellWarnings();
+    tellNonFinite();
     context.data.in.close();
 
     const auto summary = [&context](std::string_view text, std::int32_t count) {
@@ -77,7 +95,7 @@ void runFiltering(triangle::RunContext& context, const Limits& limits) {
     summary("high_vel=", tally.highVelocityCount);
     summary("blank", tally.blankCount);
     summary("final number of lines =",
-            dataLines - tally.blankCount - tally.highCurvatureCount - tally.highVelocityCount);
+            records - tally.blankCount - tally.highCurvatureCount - tally.highVelocityCount);
     context.resultFile.close();
     context.console.flush();
     if (dataLines > 0 && written == 0)

@@ -6,6 +6,7 @@
 
 #include "common/run_preamble.hpp"
 #include "dremmick/filtering.hpp"
+#include "orientation/orientation.hpp"
 
 // Global, and so internal to this file, being constant.
 constexpr triangle::PreambleProfile profile{
@@ -32,10 +33,12 @@ constexpr triangle::PreambleProfile profile{
     .freeFormatHeaderCount = true,
     .resultSuffix = "_cnd.txt",
     .selfLabel = "# written by dremmick: ",
-    .setsPi = true,
 };
 
 int main(int argc, char** argv) {
+    // dremmick's one contact with the orientation routines: their constant
+    // block holds pi from the start of its run.
+    orientation::const1.pi = orientation::singlePrecisionPi;
     dremmick::Limits limits;
     return triangle::runTriangleProgram(
         profile, argc, argv, [&](triangle::RunContext& context) { dremmick::runFiltering(context, limits); },

@@ -70,7 +70,8 @@ Quaternion misorientation(const Matrix3& ga, const Matrix3& gb) {
     Matrix dg;
     for (std::size_t j = 0; j < 3; ++j)
         for (std::size_t i = 0; i < 3; ++i)
-            dg[i + 3 * j] = double(gb[i]) * ga[j] + double(gb[i + 3]) * ga[j + 3] + double(gb[i + 6]) * ga[j + 6];
+            dg[i + 3 * j] =
+                double(gb[i]) * ga[j] + double(gb[i + 3]) * ga[j + 3] + double(gb[i + 6]) * ga[j + 6];
     return quaternionOf(dg);
 }
 
@@ -102,10 +103,10 @@ CrystalClass crystalClass(std::int32_t code) {
     const double r = std::sqrt(0.75);  // sin 60 degrees
     const double c15 = std::sqrt(0.5 + 0.5 * r), s15 = std::sqrt(0.5 - 0.5 * r);
     switch (code) {
-        case 1: set.c = {2, 1, 3}; break;       // 0 <= y <= x, z >= 0
-        case 2: set.c = {c15, s15, 1}; break;   // azimuth 0 to 30 degrees, z >= 0
-        case 4: set.c = {0.5, r, 0}; break;     // azimuth 0 to 120 degrees, z >= 0
-        default: set.c = {1, 2, 3}; break;      // cubic 0 <= x <= y <= z; orthorhombic x, y, z >= 0
+        case 1: set.c = {2, 1, 3}; break;      // 0 <= y <= x, z >= 0
+        case 2: set.c = {c15, s15, 1}; break;  // azimuth 0 to 30 degrees, z >= 0
+        case 4: set.c = {0.5, r, 0}; break;    // azimuth 0 to 120 degrees, z >= 0
+        default: set.c = {1, 2, 3}; break;     // cubic 0 <= x <= y <= z; orthorhombic x, y, z >= 0
     }
     return set;
 }
@@ -188,7 +189,8 @@ Result cubic(const Quaternion& dq) {
         if (!(w[k] >= best - tieTolerance)) continue;
         Direction u = k == 0   ? Direction{d, c, b}
                       : k == 1 ? Direction{(a - b) * h, (c + d) * h, (c - d) * h}
-                               : Direction{(a + b - c - d) * 0.5, (a - b + c - d) * 0.5, std::fabs(a - b - c + d) * 0.5};
+                               : Direction{(a + b - c - d) * 0.5, (a - b + c - d) * 0.5,
+                                           std::fabs(a - b - c + d) * 0.5};
         order(u[0], u[1]), order(u[1], u[2]), order(u[0], u[1]);
         const double length = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
         if (w[k] == best) result.angle = 2.0 * std::atan2(length, best);
@@ -217,7 +219,8 @@ void disorientation(const Matrix3* ga, const Matrix3* gb, std::size_t n, std::in
         const Quaternion dq = misorientation(ga[k], gb[k]);
         const Result r = code == 3 ? cubic(dq) : anyClass(set, dq);
         angle[k] = static_cast<float>(r.angle);
-        axis[k] = {static_cast<float>(r.axis[0]), static_cast<float>(r.axis[1]), static_cast<float>(r.axis[2])};
+        axis[k] = {static_cast<float>(r.axis[0]), static_cast<float>(r.axis[1]),
+                   static_cast<float>(r.axis[2])};
     }
 }
 

@@ -7,8 +7,8 @@
 // ============================================================================
 //
 //  * Single precision throughout (disorientation excepted, see below). Every
-//    value and every intermediate result is a float, formulas are evaluated left to right as written, and nothing
-//    is fused (the library is built with -ffp-contract=off).
+//    value and every intermediate result is a float, formulas are evaluated left to right as written, and
+//    nothing is fused (the library is built with -ffp-contract=off).
 //
 //  * Angles are in RADIANS, never degrees.
 //

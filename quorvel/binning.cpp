@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <type_traits>
 
 namespace quorvel {
 
@@ -39,7 +40,8 @@ MeanVelocities meanVelocities(const BinTable& table) {
     return means;
 }
 
-void addDeviation(BinTable& table, const MeanVelocities& means, float absoluteCurvature, float absoluteVelocity) {
+void addDeviation(BinTable& table, const MeanVelocities& means, float absoluteCurvature,
+                  float absoluteVelocity) {
     const auto n = static_cast<std::size_t>(binNumber(absoluteCurvature) - 1);
     const float d = means[n] - absoluteVelocity;
     table[n].squaredDeviationSum += d * d;
@@ -100,13 +102,29 @@ void runBinning(triangle::RunContext& context) {
     }
     tell();
 
-    // Pass 2: squared deviations from each bin's mean velocity.
+    // Pass 2: squared deviations from each bin's mean velocity. A curvature
+    // or velocity that is NaN or infinite leaves its bin's sums so; only
+    // then does pass 2 look for such lines, to tell them after it (every
+    // data line is one record).
     context.data.openAtFirstDataLine();
     const MeanVelocities means = meanVelocities(table);
-    for (std::int32_t i = 0; i < dataLines; ++i) {
-        const TriangleRecord record = readDataLine(data);
-        addDeviation(table, means, record.curvature(), record.velocity());
-    }
+    triangle::LineTally nonFinite;
+    const auto pass2 = [&](auto findNonFinite) {
+        for (std::int32_t i = 0; i < dataLines; ++i) {
+            const TriangleRecord record = readDataLine(data);
+            if constexpr (findNonFinite)
+                if (!triangle::finiteCurvatureAndVelocity(record))
+                    nonFinite.note(context.data.headerCount + 1 + i);
+            addDeviation(table, means, record.curvature(), record.velocity());
+        }
+    };
+    const bool nonFiniteSums = std::any_of(table.begin(), table.end(), [](const CurvatureBin& bin) {
+        return !std::isfinite(bin.curvatureSum) || !std::isfinite(bin.velocitySum);
+    });
+    nonFiniteSums ? pass2(std::true_type{}) : pass2(std::false_type{});
+    nonFinite.tell(context.program, data.path(),
+                   "the curvature or the velocity is NaN or infinite: so are the statistics of its bin",
+                   "line");
     data.close();
 
     // Report: each line to the report, then to standard output.

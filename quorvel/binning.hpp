@@ -40,7 +40,8 @@ MeanVelocities meanVelocities(const BinTable& table);
 
 // Pass 2 for one line: the squared difference of its velocity from its bin's
 // mean velocity is added to the bin.
-void addDeviation(BinTable& table, const MeanVelocities& means, float absoluteCurvature, float absoluteVelocity);
+void addDeviation(BinTable& table, const MeanVelocities& means, float absoluteCurvature,
+                  float absoluteVelocity);
 
 // What the report shows of a bin, in single precision: the means and the
 // population standard deviation of the velocity. An empty bin gives NaN.

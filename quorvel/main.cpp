@@ -28,6 +28,7 @@ constexpr triangle::PreambleProfile profile{
     .versionText = "version 02/20/2021",
     .resultSuffix = "_binned.txt",
     .selfLabel = "# written by quorvel: ",
+    .refusesPartialData = true,
 };
 
 int main(int argc, char** argv) {

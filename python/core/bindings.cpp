@@ -6,7 +6,7 @@
 
 #include "common/data_file.hpp"
 #include "common/fixed_width.hpp"
-#include "common/free_form.hpp"
+#include "common/free_record.hpp"
 #include "common/header_block.hpp"
 #include "common/number_text.hpp"
 #include "common/run_error.hpp"

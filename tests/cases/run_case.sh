@@ -2,9 +2,13 @@
 # Runs one black-box case: a folder that holds the files of a working
 # directory (input.txt, data files, symbolic links) and what the run must
 # leave behind:
-#   cmd              one line per run, in order: the program and its arguments;
-#                    an argument <FILE copies FILE of the folder over
-#                    input.txt before that run instead
+#   cmd              one line per run, in order: the program and its arguments,
+#                    split into words as a shell splits them, at blanks and
+#                    tabs outside quotes; '...' and "..." quote their text as
+#                    it stands (no escapes, no expansions: $, ` and \ are
+#                    plain bytes), so '' is an empty argument and ' ' a blank;
+#                    a line whose arguments are <FILE copies FILE of the
+#                    folder over input.txt before that run instead
 #   expected_stdout  standard output of all runs together, byte for byte
 #   expected/NAME    the file NAME as the runs leave it, byte for byte
 #   status           exit status of the last run (no file: 0); a run that
@@ -30,11 +34,30 @@ listing "$work" >"$tmp/files_before"
 out=$tmp/stdout
 [ -e "$folder/stdout_full" ] && out=/dev/full
 : >"$tmp/stdout" && : >"$tmp/stderr" && : >"$tmp/patterns"
+# Runs PROGRAM with the words of ARGUMENTS; status 2 for an unclosed quote.
+run() {
+    program=$1 rest=$2
+    set --
+    while rest=${rest#"${rest%%[! 	]*}"} && [ -n "$rest" ]; do
+        word=
+        while [ -n "$rest" ]; do
+            case $rest in
+            [\ \	]*) break ;;
+            [\'\"]*)
+                quote=${rest%"${rest#?}"} rest=${rest#?}
+                case $rest in *"$quote"*) ;; *) echo "$folder: unclosed $quote in cmd" >&2 && return 2 ;; esac
+                word=$word${rest%%"$quote"*} rest=${rest#*"$quote"} ;;
+            *) piece=${rest%%[\ \	\'\"]*} && word=$word$piece rest=${rest#"$piece"} ;;
+            esac
+        done
+        set -- "$@" "$word"
+    done
+    (cd "$work" && exec timeout 20 "$bin/$program" "$@") </dev/null >>"$out" 2>>"$tmp/stderr"
+}
 status=0
 while read -r program arguments; do
     case $arguments in "<"*) cp "$work/${arguments#<}" "$work/input.txt" && arguments= ;; esac
-    # shellcheck disable=SC2086
-    (cd "$work" && exec timeout 20 "$bin/$program" $arguments) </dev/null >>"$out" 2>>"$tmp/stderr"
+    run "$program" "$arguments"
     status=$? && [ "$status" -eq 0 ] || break
 done <"$folder/cmd"
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "common/fixed_width.hpp"
-#include "common/free_form.hpp"
+#include "common/free_record.hpp"
 #include "common/number_fast.hpp"
 #include "common/number_text.hpp"
 #include "common/run_error.hpp"
@@ -132,8 +132,10 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
 // Free-form records read one after another (two usual lines at once where
 // the block holds them): where each record stood and its values' bits, then
 // the lines with more than 12 values and the failure that ends the reading;
-// `values` receives the values.
-inline std::string freeRecords(std::string_view text, std::size_t blockSize, std::vector<float>& values) {
+// `values` receives the values, `more` and `where` (when given) that count
+// and the lines of each record's first and last value.
+inline std::string freeRecords(std::string_view text, std::size_t blockSize, std::vector<float>& values,
+                               LineTally* more = nullptr, std::string* where = nullptr) {
     InputFile in;
     in.openMemory(text, "mem", blockSize);
     std::string lines;
@@ -142,12 +144,14 @@ inline std::string freeRecords(std::string_view text, std::size_t blockSize, std
         for (FreeRecordLines at;;) {
             const TriangleRecord record = reader.next(&at);
             lines += std::to_string(at.first) + "-" + std::to_string(at.last) + " ";
+            if (where != nullptr) *where += std::to_string(at.first) + "-" + std::to_string(at.last) + " ";
             for (const float v : record.values) lines += std::to_string(std::bit_cast<std::uint32_t>(v)) + " ";
             values.insert(values.end(), record.values.begin(), record.values.end());
         }
     } catch (const RunError& e) {
-        const LineTally& more = reader.moreValues();  // lines with more than 12 values
-        return lines + std::to_string(more.count) + "+" + std::to_string(more.firstLine) + " " + e.what();
+        if (more != nullptr) *more = reader.moreValues();
+        return lines + std::to_string(reader.moreValues().count) + "+" +
+               std::to_string(reader.moreValues().firstLine) + " " + e.what();
     }
 }
 
@@ -156,14 +160,19 @@ inline std::string freeRecords(std::string_view text, std::size_t blockSize, std
 // exactly the records the reference completes are read: it takes the items by
 // referenceNumber up to the first that is not a number (a slash, a comma with
 // no value before it) and skips the rest of the line that holds a twelfth
-// value; so nothing valid is refused and nothing invalid accepted. The outcome
+// value; so nothing valid is refused and nothing invalid accepted; and the
+// lines where an item (not blanks and commas alone) follows a twelfth value
+// are the ones counted as holding more than 12 values, and each record's first
+// and last line are where its first and twelfth values stand. The outcome
 // (values or the failure) does not depend on where the block boundaries fall,
 // given blocks as long as the longest item: at every size up to `maxBlock`,
 // and with each of the first line ends just after, on and just before the end
 // of the first block, where usual lines are read at once.
 inline void freeForm(std::string_view text, std::size_t maxBlock) {
     std::vector<float> values, expected;
-    const std::string outcome = freeRecords(text, text.size() + 1, values);
+    LineTally more, expectedMore;
+    std::string where, expectedWhere, first;
+    const std::string outcome = freeRecords(text, text.size() + 1, values, &more, &where);
     const char* const separators = " \t\r\n,/";
     for (std::size_t i = 0, afterValue = 0; (i = text.find_first_not_of(" \t\r\n", i)) < text.size();) {
         if (text[i] == ',' && afterValue != 0) i = std::min(text.find_first_not_of(" \t\r\n", i + 1), text.size());
@@ -172,11 +181,21 @@ inline void freeForm(std::string_view text, std::size_t maxBlock) {
         if (!value) break;
         expected.push_back(*value);
         afterValue = expected.size() % 12;
-        i = afterValue != 0 ? end : std::min(text.find('\n', end), text.size() - 1) + 1;
+        const std::string line = std::to_string(1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(i), '\n'));
+        if (afterValue == 1) first = line;
+        const std::size_t lineEnd = std::min(text.find('\n', end), text.size());
+        if (afterValue == 0) expectedWhere += first + "-" + line + " ";
+        if (afterValue == 0 && text.substr(end, lineEnd - end).find_first_not_of(" \t\r,") != text.npos)
+            expectedMore.note(std::stoll(line));
+        i = afterValue != 0 ? end : std::min(lineEnd, text.size() - 1) + 1;
     }
     expected.resize(expected.size() / 12 * 12);
     expect(std::equal(values.begin(), values.end(), expected.begin(), expected.end(), same),
            std::to_string(values.size()) + " values read, " + std::to_string(expected.size()) + " expected: " + outcome);
+    expect(where == expectedWhere, "records on lines " + where + "expected " + expectedWhere);
+    expect(more.count == expectedMore.count && more.firstLine == expectedMore.firstLine,
+           "lines with more than 12 values: " + std::to_string(expectedMore.count) + " from line " +
+               std::to_string(expectedMore.firstLine) + " expected: " + outcome);
     std::size_t longest = 0, run = 0;
     for (const char c : text) longest = std::max(longest, run = c != 0 && std::strchr(separators, c) ? 0 : run + 1);
     std::vector<std::size_t> sizes;

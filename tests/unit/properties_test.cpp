@@ -89,6 +89,44 @@ TEST(Properties, TextsAtEveryBlockBoundary) {
     fixedLines(std::string(5000, '\n') + "x", 7);  // more line ends than a one-byte tally holds
 }
 
+// The fast paths take a line only once the block holds it, so never the first
+// record of a block: each odd thing stands on a line after 1 to 4 usual ones,
+// then one more usual line, every line ending in LF or CR LF. Free form: empty
+// values, a comma opening the line, items after the twelfth value, long digit
+// strings, stray bytes; fixed width: a tail after column 96.
+TEST(Properties, OddBytesWhereTheFastPathsRun) {
+    static const char* const odd[] = {",,", ", ,", ",\t", "/", ",", " , ", "#", "\r", "\t", "\0", "x", " 1e999"};
+    for (int n = 0; n < 1200; ++n) {
+        const std::string end = n % 2 ? "\r\n" : "\n";
+        std::string usual, line, fixed;
+        for (int k = 0; k < 12; ++k) {
+            usual += fourDecimals(pick(2000000) - 1000000, 0) + (k == 11 ? "" : pick(4) ? " " : ", ");
+            fixed += fourDecimals(pick(11000000) - 1000000, 8);
+            std::string value = fourDecimals(pick(2000000) - 1000000, 0);
+            if (n % 5 == 2 && k == pick(12)) {  // 16 to 45 digits, the point anywhere, now and then an exponent
+                value = std::to_string(1 + pick(9));
+                for (int digits = 15 + pick(30); digits > 0; --digits) value += static_cast<char>('0' + pick(10));
+                value.insert(static_cast<std::size_t>(pick(static_cast<int>(value.size()))), ".");
+                if (pick(3) == 0) value += "e" + std::to_string(pick(80) - 50);
+            }
+            line += value + (k == 11 ? "" : pick(3) ? " " : ",");
+        }
+        const std::string thing = odd[pick(std::size(odd))];
+        const std::size_t at = line.find_first_of(" ,", static_cast<std::size_t>(pick(static_cast<int>(line.size()))));
+        if (n % 5 == 0) line.insert(std::min(at, line.size()), std::string(thing.c_str(), thing.empty() ? 1 : thing.size()));
+        if (n % 5 == 1) line.insert(0, pick(2) ? "," : " ,");
+        if (n % 5 == 3) line += pick(2) ? ", " : ",";
+        std::string before;
+        for (int k = pick(4); k >= 0; --k) before += usual + end;
+        freeForm(before + line + end + usual + end, 1);
+        std::string tail = std::string(1, "x \r\t#,\0"[pick(7)]);
+        if (pick(4) == 0) tail = "  # beyond";
+        std::string fixedBefore;
+        for (int k = pick(4); k >= 0; --k) fixedBefore += fixed + end;
+        fixedLines(fixedBefore + fixed + tail + end + fixed + end, 1 + static_cast<std::size_t>(n % 24));
+    }
+}
+
 // Exact midpoints between two floats need every digit to be read right: in
 // short spellings (131072.0078125, 8388609.5: the usual path, records too), and
 // with up to 20 digits or up to 39 integer digits, more than a double holds.
@@ -105,6 +143,26 @@ TEST(Properties, DecimalMidpointsBetweenFloats) {
         std::string line;
         for (int k = 0; k < 6; ++k) line += exact + " " + shortest + (k < 5 ? " " : "\n");
         if (n % 16 < 2) freeForm(line + line, 1);  // and as records, now and then
+    }
+    // Near a midpoint of any binade, in 1 to 18 significant digits and their
+    // neighbours, with a point or as a whole mantissa: large and small powers
+    // of ten, where a product or quotient rounded to double first can land on
+    // the midpoint and round the wrong way.
+    for (int n = 0; n < 3000; ++n) {
+        const float f = std::ldexp(1.0f + static_cast<float>(pick(1 << 23)) / (1 << 23), pick(250) - 125);
+        const double middle = (static_cast<double>(f) + std::nextafter(f, INFINITY)) / 2;
+        for (int digits = 1 + n % 3; digits <= 18; digits += 3) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%.*e", digits - 1, middle);
+            std::string mantissa(text, std::strchr(text, 'e'));
+            std::erase(mantissa, '.');
+            const int exponent = std::atoi(std::strchr(text, 'e') + 1) - (digits - 1);
+            for (const int step : {0, 1, -1}) {
+                const std::string m = std::to_string(std::stoull(mantissa) + static_cast<unsigned long long>(step));
+                numberText(m + "e" + std::to_string(exponent));
+                numberText(m.substr(0, 1) + "." + m.substr(1) + "E" + std::to_string(exponent + std::ssize(m) - 1));
+            }
+        }
     }
 }
 

@@ -1,6 +1,7 @@
-// The one-line cases of tables.txt: number text, records, header blocks, the
-// name read, bins, report lines and filter tests.
+// The one-line cases of tables.txt: number text, records, header blocks and
+// their lines, the name read, bins, report lines and filter tests.
 #include "common/header_block.hpp"
+#include "common/run_preamble.hpp"
 #include "dremmick/filtering.hpp"
 #include "quorvel/binning.hpp"
 #include "properties.hpp"
@@ -74,6 +75,13 @@ std::string check(const std::vector<std::string>& f) {
         in.openMemory(f[1], "mem", 3);
         return std::to_string(lines) + "|" + std::to_string(measureHeaderBlock(in, lines));
     }
+    if (table == "heads") {  // the header lines as copied
+        std::vector<std::string> heads;
+        measureHeaderBlock(in, 1000, &heads);
+        std::string all;
+        for (const std::string& head : heads) all += (all.empty() ? "" : "|") + head;
+        return all;
+    }
     if (table == "name") {
         TextField field;
         char end = 0;  // what ended an unquoted name that may need quotes
@@ -81,6 +89,19 @@ std::string check(const std::vector<std::string>& f) {
         std::string name(field.data(), field.size());
         name.erase(name.find_last_not_of(' ') + 1);
         return failure.empty() ? name + "|" + std::to_string(stemLengthOf(field)) + "|" + std::string(end != 0, end) : failure + "|";
+    }
+    if (table == "args") {  // arguments one a line: what is run, or the refusal with its status
+        PreambleProfile profile;
+        profile.program = "p", profile.usage = "u", profile.controlLines = 3;
+        std::vector<std::string_view> arguments;
+        for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 1)
+            arguments.push_back(std::string_view(f[1]).substr(at, (end = f[1].find('\n', at)) - at));
+        try {
+            const CommandLine command = readCommandLine(profile, arguments);
+            return "run " + std::string(command.control.lines[0]) + " -o '" + std::string(command.output) + "'";
+        } catch (const RunError& e) {
+            return std::to_string(static_cast<int>(e.status())) + " " + e.what();
+        }
     }
     const std::vector<float> v = numbers(f[1]);
     if (table == "bin") return std::to_string(quorvel::binNumber(v[0]));
