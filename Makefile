@@ -3,23 +3,24 @@
 #                 into build/; no test program is built (the Python module
 #                 too, when the system Python, numpy and pybind11 are there)
 #   make demo     run dremmick then quorvel on the bundled example, and fit
-#                 and plot the binned report
+#                 and plot the binned report (triangle-plot-slope)
 #   make plot REPORT=x_binned.txt
 #                 print the fitted slope of a binned report and draw it
-#                 as x_binned.png (the drawing needs gnuplot)
+#                 as x_binned.png (build/bin/triangle-plot-slope)
 #   make test     build every test program and run every test, once in the
 #                 Release build and once under AddressSanitizer and
 #                 UndefinedBehaviorSanitizer; installs the Python module's
 #                 Debian packages first when missing; ends with one verdict
 #   make bench    time both programs (and the Python module's read_fixed) on
-#                 generated 2,000,000-line files, then make coverage
+#                 generated 2,000,000-line files, and triangle-study on
+#                 1,000,000-face steps, then make coverage
 #   make coverage the two slope fits on data of known slope, 100 seeds for
 #                 each slope and noise level: how often the 95% interval
 #                 holds the truth (several minutes); then the boundary
 #                 classes' mobilities and against-curvature shares, 100 seeds
 #   make fuzz     run the fuzz target for a bounded time
-#   make install  install programs, man pages, library and Python module
-#                 under PREFIX
+#   make install  install programs, man pages, library, the Python package
+#                 and its commands (triangle-plot-slope, ...) under PREFIX
 #   make format   clang-format the C++ of the programs, the library,
 #                 bench/ and examples/ in place;
 #                 make check-format fails when any of it drifts
@@ -83,18 +84,19 @@ test:
 	    verdict "FAILED in the sanitizer build (build errors above, or the tests in $(SAN_BUILD)/ctest.log)"; exit 1; fi; \
 	verdict "all tests passed: $(call count,$(BUILD)) in the Release build, $(call count,$(SAN_BUILD)) under ASan/UBSan"
 
-# The demo needs the two programs only, not the library package or the module.
+# The demo needs the two programs and the Python package, not the library.
 demo:
 	$(CMAKE) -S . -B $(BUILD)
-	$(CMAKE) --build $(BUILD) -j $(JOBS) --target quorvel dremmick
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target quorvel dremmick triangle_tools
 	sh examples/demo.sh $(BUILD)
 
 plot:
 	@[ -n "$(REPORT)" ] || { echo "usage: make plot REPORT=path/to/x_binned.txt" >&2; exit 2; }
-	sh examples/plot.sh $(PLOT_OPTIONS) "$(REPORT)"
+	$(BUILD)/bin/triangle-plot-slope $(PLOT_OPTIONS) "$(REPORT)"
 
 bench: build
 	sh bench/run.sh $(BUILD) 2000000
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/study_bench.py $(BUILD)
 	$(MAKE) coverage
 
 coverage: build

@@ -18,12 +18,7 @@ import time
 
 import numpy as np
 import triangle_tools as tt
-
-
-def report_field(x):
-    if np.isnan(x):
-        return "   NaN"
-    return "******" if x >= 9.99995 else f"{x:6.4f}"
+from triangle_tools import report
 
 
 def main(command, *args):
@@ -34,10 +29,9 @@ def main(command, *args):
         return 0
     if command == "bins":
         values, _ = tt.read_fixed(args[0])
-        with open(args[1]) as report:
-            expected = report.read().splitlines()[-200:]
-        got = [f"{report_field(e)}  {report_field(c)}  {report_field(v)}  {int(n):7d}    {report_field(s)}"
-               for e, c, v, n, s in zip(*tt.bin_curvature(values))]
+        with open(args[1]) as text:
+            expected = text.read().splitlines()[-200:]
+        got = report.format_bins(*tt.bin_curvature(values))
         same = got == expected
         print(f"bin_curvature(read_fixed) prints as quorvel's report: {'yes' if same else 'NO'}"
               f" ({len(values)} records)")

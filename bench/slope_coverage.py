@@ -1,7 +1,7 @@
 """Do the two slope fits hold the truth? Coverage on data whose slope is known.
 
     slope_coverage.py [--seeds N] [--faces N]   the table (make coverage: 100 seeds)
-    slope_coverage.py --quick                   a few seeds, a few seconds (make test)
+    slope_coverage.py --quick                   a few seeds, and check on one report (make test)
     slope_coverage.py check REPORT [LINE]       the binned fit of REPORT by another route
 
 Faces are made as examples/make_grain_faces.py makes them: |κ| exponential
@@ -11,8 +11,8 @@ area lognormal. For each slope M and share, and each seed:
   - binned: the faces conditioned as dremmick writes them
     (triangle_tools.condition, 4 decimals, absolute values, no face dropped),
     binned as quorvel bins them (bin_curvature), printed as quorvel prints its
-    report lines, and fitted by triangle_slope from those lines, as the plot
-    script fits a report (bin 200 left out);
+    report lines (triangle_tools.report), and fitted from those lines, as
+    triangle-plot-slope fits a report (bin 200 left out);
   - per face: triangle_tools.fit_slope on the signed values, area-weighted.
 A row counts the seeds whose 95% interval holds M, the mean |error| and the
 mean stated standard error. The exit status is 1 when a row covers M in
@@ -20,19 +20,20 @@ fewer than 90% of its seeds or its mean |error| is not below its mean
 standard error (--quick: when an error passes 3.5 standard errors, or fewer
 than 90% of all intervals cover).
 
-check recomputes the binned fit of a report without triangle_slope's
+check recomputes the binned fit of a report without triangle_tools.fits'
 formulas: the folded normal's moments by quadrature on each side of the fold,
 the spreads by bisection, every derivative by differences, the slope as the
 root of the same weighted sum. It prints its slope line and, given the
 plot's slope LINE, exits 1 unless the two agree to the 6 digits printed.
 Needs numpy; the table needs the module too (PYTHONPATH).
 """
-import os
 import sys
+import warnings
 
 import numpy as np
 
-from triangle_tools import binned_fit as triangle_slope  # noqa: E402
+import triangle_tools as tt
+from triangle_tools import fits, report
 
 SLOPES = (0.5, 1.6, 5.0)
 SHARES = (0.05, 0.5, 1.5, 4.0)
@@ -50,18 +51,15 @@ def faces(slope, share, n, seed):
 
 
 def report_lines(values):
-    import triangle_tools as tt
     kept, _ = tt.condition(values, 1e30, 1e30)
-    field = lambda x: "   NaN" if np.isnan(x) else "******" if x >= 9.99995 else f"{x:6.4f}"  # noqa: E731
-    return ["bin     curv    vel      number    std_dev"] + [
-        f"{field(e)}  {field(c)}  {field(v)}  {int(n):7d}    {field(s)}" for e, c, v, n, s in zip(*tt.bin_curvature(kept))]
+    return [report.COLUMN_HEADER] + report.format_bins(*tt.bin_curvature(kept))
 
 
 def both_fits(slope, share, n, seed):
-    import triangle_tools as tt
     values = faces(slope, share, n, seed)
-    binned = triangle_slope.fit_rows(triangle_slope.parse_report(report_lines(values))[0])
-    if triangle_slope.LAST_BIN in binned.bins:
+    warnings.simplefilter("ignore", fits.FitWarning)   # bin 200 holds faces here, as it should be left out
+    binned = fits.fit_report(report.parse(report_lines(values)))
+    if fits.LAST_BIN in binned.bins:
         raise SystemExit("bin 200, the catch-all, was fitted; it is left out unless asked for")
     face = tt.fit_slope(values[:, 10], values[:, 11], weights=values[:, 9], seed=1000 * seed[0] + seed[1])
     return binned, face
@@ -89,6 +87,8 @@ def table(seeds, n, quick):
     if quick:
         print(f"all rows: {covered} of {total} intervals cover M; largest |error| {worst:.2f} standard errors")
         failed = covered < 0.9 * total or worst > 3.5
+        example = report.parse(report_lines(faces(1.6, 1.42, 3000, [99, 0])))   # as the bundled example
+        failed |= check(example, fits.describe(fits.fit_report(example))[0]) != 0
     print("coverage: " + ("FAILED" if failed else "passed"))
     return 1 if failed else 0
 
@@ -124,11 +124,11 @@ def mean_abs(mu, variance):
     return folded_moments(mu, (lo + hi) / 2)[0]
 
 
-def check(report, line=None):
-    with open(report) as f:
-        bins, _ = triangle_slope.parse_report(f)
-    n, k, m, s = np.array([(b[3], b[1], b[2], b[4]) for i, b in enumerate(bins)
-                           if i < 199 and None not in b and b[3] >= 2 and b[1] > 0]).T
+def check(r, line=None):
+    """The independent route on a report.Report; with the fit's slope LINE, 1 unless they agree."""
+    n, k, m, s = (np.array(c, float) for c in (r.number, r.curv, r.vel, r.std_dev))
+    use = (np.arange(1, 201) < 200) & ~r.overflowed & np.isfinite(k + m + s) & (n >= 2) & (k > 0)
+    n, k, m, s = n[use], k[use], m[use], s[use]
     var = s * s * n / (n - 1)
 
     def spread(mu, variance):    # the sigma whose |v| has this variance, by bisection
@@ -189,7 +189,7 @@ def check(report, line=None):
 
 def main(argv):
     if argv[:1] == ["check"]:
-        return check(*argv[1:3])
+        return check(report.read(argv[1]), *argv[2:3])
     options = dict(zip(argv[::2], argv[1::2]))
     quick = "--quick" in argv
     return table(int(options.get("--seeds", 2 if quick else 100)), int(options.get("--faces", 200000)), quick)

@@ -2,8 +2,8 @@
 # Run the whole chain on the bundled example:
 #   dremmick conditions examples/grain_faces.txt (limits from examples/input.txt),
 #   quorvel bins the conditioned file by curvature,
-#   plot.sh fits the slope of velocity against curvature (and draws it when
-#   gnuplot is there).
+#   triangle-plot-slope (build/bin) fits the slope of velocity against
+#   curvature and draws it.
 # Everything happens in a copy under BUILD_DIR/demo/.
 #
 # Usage: sh examples/demo.sh BUILD_DIR      (make demo does this)
@@ -18,7 +18,7 @@ here=$(dirname "$0")
 bin=$build/bin
 demo=$build/demo
 
-for prog in dremmick quorvel; do
+for prog in dremmick quorvel triangle-plot-slope; do
     if [ ! -x "$bin/$prog" ]; then
         echo "demo: $bin/$prog not found; build first (make)" >&2
         exit 1
@@ -73,11 +73,6 @@ echo "conditioned file: $demo/$conditioned"
 echo "binned report:    $demo/$report"
 echo "program output:   $demo/dremmick.log, $demo/quorvel.log"
 
-# The fitted slope is printed either way; the PNG needs gnuplot.
+# The fitted slope and the plot, by the package's command beside the programs.
 echo
-if command -v gnuplot > /dev/null 2>&1; then
-    sh "$here/plot.sh" "$demo/$report" || exit 1
-else
-    sh "$here/plot.sh" --fit-only "$demo/$report" || exit 1
-    echo "plot: for the PNG, apt-get install gnuplot-nox, then make plot REPORT=$demo/$report"
-fi
+"$bin_abs/triangle-plot-slope" "$demo/$report" || exit 1

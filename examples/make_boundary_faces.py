@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Write a raw triangle file of cubic grain faces whose mobility depends on the
-boundary type, for trying examples/velocity_by_boundary.py on known answers.
+boundary type, for trying triangle-by-boundary on known answers.
 
 Each face separates a grain of random orientation from a neighbour turned by
 a misorientation of one of four types, each with its own mobility M in

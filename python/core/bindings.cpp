@@ -1,8 +1,10 @@
-// triangle_tools: the triangle data files, the conditioning and binning rules
-// and the orientation routines of dremmick and quorvel, for Python and numpy.
-// Every function calls the programs' own code (the record readers and writer,
-// the filter tests, the bin passes, the orientation routines), so its numbers
-// are theirs, bit for bit; nothing here is a second implementation.
+// triangle_tools._core: the triangle data files, the conditioning and binning
+// rules and the orientation routines of dremmick and quorvel, for Python and
+// numpy. These functions call the programs' own code (the record readers and
+// writer, the filter tests, the bin passes, the orientation routines), so
+// their numbers are the programs', bit for bit. The kernels registered below
+// (fit_slope, disorientation) are the package's own analysis, in double
+// precision; the programs have no such step.
 
 #include "common/data_file.hpp"
 #include "common/fixed_width.hpp"
@@ -16,6 +18,7 @@
 #include "python/core/const1_for_call.hpp"
 #include "python/core/disorientation_binding.hpp"
 #include "python/core/slope_fit.hpp"
+#include "python/core/study_kernels.hpp"
 #include "quorvel/binning.hpp"
 
 #include <pybind11/numpy.h>
@@ -171,7 +174,8 @@ py::tuple condition(const FloatArray& values, float curvatureLimit, float veloci
     const auto counts = py::make_tuple(tally.highCurvatureCount, tally.highVelocityCount, tally.blankCount);
     if (mask) {
         py::array_t<bool> keep(rows);
-        for (py::ssize_t row = 0; row < rows; ++row) keep.mutable_at(row) = judged(row, record) == dremmick::Verdict::keep;
+        for (py::ssize_t row = 0; row < rows; ++row)
+            keep.mutable_at(row) = judged(row, record) == dremmick::Verdict::keep;
         return py::make_tuple(keep, counts);
     }
     FloatArray kept(Shape{keptRows, recordWidth});
@@ -320,7 +324,9 @@ FloatArray symmetryOperators(std::int32_t code) {
 
 PYBIND11_MODULE(_core, m) {
     m.doc() = R"(Triangle data files, conditioning, curvature bins and orientations, computed
-by the C++ code of the programs dremmick and quorvel, so every number is theirs.
+by the C++ code of the programs dremmick and quorvel, so those numbers are
+theirs; and the package's own kernels in double precision (fit_slope, the
+per-face fit that triangle_tools.fit_slope checks and wraps; disorientation).
 
 Arrays are numpy float32. A record array has shape (N, 12), one row per data
 line: columns 0-2 and 3-5 are the triples the blank tests look at, 6-8 the
@@ -417,4 +423,5 @@ Codes: 1 tetragonal (8), 2 hexagonal (12), 3 cubic (24), 4 trigonal (3),
     registerSlopeFit(m);
     registerDisorientation(m);
     registerBoundarySums(m);
+    registerStudyKernels(m);
 }

@@ -196,6 +196,9 @@ void registerSlopeFit(py::module_& m) {
           py::arg("intercept") = false, py::arg("n_boot") = 2000, py::arg("seed") = 0,
           R"(Fits v = slope·κ (+ intercept) to the faces by weighted least squares.
 
+The kernel of triangle_tools.fit_slope, which drops NaN faces with a warning,
+warns when a handful of faces decides, and returns a SlopeResult; call that.
+
 curvature, velocity: the signed values of each face, as read_free gives them
 (columns 10 and 11); weights: one value >= 0 per face (the area, column 9),
 or None for equal weights; intercept: fit one too (else the line goes through

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs the blocks of README.md marked "tested" as they stand, in the source
+# Runs the blocks of docs/install.md marked "tested" as they stand, in the source
 # tree with a scratch HOME (so make install lands in WORK_DIR/home/.local),
 # then runs the installed programs from PATH.
 #   sh readme_install.sh SOURCE_DIR BUILD_DIR WORK_DIR [CONSUMER_FLAGS]
@@ -13,8 +13,8 @@ unset MAKEFLAGS MFLAGS MAKELEVEL
 blocks=$(awk '/^<!-- tested/ { marked = 1; next }
               marked && /^```sh$/ { inside = 1; next }
               inside && /^```$/ { inside = marked = 0; next }
-              inside' "$src/README.md")
-[ -n "$blocks" ] || { echo "no tested block in README.md" >&2; exit 1; }
+              inside' "$src/docs/install.md")
+[ -n "$blocks" ] || { echo "no tested block in docs/install.md" >&2; exit 1; }
 cd "$src"
 eval "$blocks"
 
@@ -24,5 +24,12 @@ mkdir "$HOME/run" && cd "$HOME/run"
 printf '# installed run\n1 2 3 4 5 6 7 8 9 -1 -0.0045 2.5\n' > raw.txt
 dremmick raw.txt 0.5 3.0 > /dev/null
 quorvel raw_cnd.txt | grep -x '0.0060  0.0045  2.5000        1    0.0000'
-triangle-plot-slope --help > help.txt && grep -q '^usage: triangle-plot-slope ' help.txt
-triangle-plot-slope --fit-only raw_cnd_binned.txt 2>&1 | grep -q 'nothing to fit'
+[ -d "$BUILD/python/triangle_tools" ] || exit 0     # the commands come with the Python package
+for command in triangle-plot-slope triangle-by-boundary; do
+    test "$(command -v $command)" = "$HOME/.local/bin/$command"
+    (cd / && $command --help) | grep -q "^usage: $command "
+done
+(cd "$src" && make install PREFIX="$work/elsewhere" > /dev/null)    # a prefix the Python does not look in
+(cd / && PYTHONNOUSERSITE=1 "$work/elsewhere/bin/triangle-by-boundary" --help) | grep -q '^usage: triangle-by-boundary '
+triangle-plot-slope --fit-only raw_cnd_binned.txt 2>&1 | grep -q 'raw_cnd_binned.txt: no bin of 2 or more faces'
+set +e; triangle-by-boundary raw.txt 0.5 2>/dev/null; test $? -eq 64

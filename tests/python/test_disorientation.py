@@ -1,5 +1,5 @@
 # disorientation against a brute-force reduction with scipy's Rotation (every pair of operators, double
-# precision), known values, invariances, and the velocity-by-boundary example on faces of known mobilities.
+# precision), known values, invariances, and triangle-by-boundary on faces of known mobilities.
 import os
 import subprocess
 import sys
@@ -7,6 +7,7 @@ import sys
 import numpy as np
 import pytest
 import triangle_tools as tt
+from triangle_tools.commands import by_boundary
 from scipy.spatial.transform import Rotation
 
 rng = np.random.default_rng(21)
@@ -67,16 +68,25 @@ def test_twin_random_cubic_pairs_identical_orientations_and_errors():
         tt.disorientation(g[:2], g[:2, 0], 3)
 
 
-def test_velocity_by_boundary_finds_the_known_mobilities(tmp_path):
-    run = lambda script, *args: subprocess.run(  # noqa: E731
-        [sys.executable, os.path.join(os.path.dirname(__file__), "../../examples", script), *args],
-        cwd=tmp_path, capture_output=True, text=True, check=True).stdout
-    kinds = run("make_boundary_faces.py", "4000", "faces.txt").split()  # faces of each kind
-    out = run("velocity_by_boundary.py", "faces.txt").splitlines()
-    assert out[0].startswith("faces.txt: 3980 faces of 4000 (20 blank") and out[-1] == "plot: faces_by_boundary.png"
-    rows = {line.split()[0]: [float(x) for x in line.split()[-5:]] for line in out[2:-1]}  # faces, area, fit
+def test_by_boundary_finds_the_known_mobilities_and_its_twin_window(tmp_path, capsys, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    kinds = subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "../../examples/make_boundary_faces.py"),
+                            "4000", "faces.txt"], capture_output=True, text=True, check=True).stdout.split()
+    count = lambda kind: int(kinds[kinds.index(kind) + 1])  # noqa: E731
+
+    def table(*options):
+        assert by_boundary.main(["faces.txt", *options]) == 0
+        out = capsys.readouterr().out.splitlines()
+        return out[0], {line.split()[0]: [float(x) for x in line.split()[-5:]] for line in out[2:]}  # faces, area, fit
+    first, rows = table()
+    assert first.startswith("faces.txt: 3980 faces of 4000 (20 blank, 0 over a limit; no limits given)")
     for kind, mobility, groups in (("twin", 0.5, ["Sigma3"]), ("low_angle", 3, ["0-5", "5-10"]),
                                    ("general", 1.5, ["25-30", "30-35", "35-40"]), ("60_110", 1, ["55-60", "60-65"])):
-        assert sum(rows[g][0] for g in groups) == int(kinds[kinds.index(kind) + 1]) and len(rows) == 9, kind
+        assert sum(rows[g][0] for g in groups) == count(kind) and len(rows) == 9, kind
         assert all(abs(rows[g][2] - mobility) < 0.02 and rows[g][3] < rows[g][2] < rows[g][4] for g in groups), kind
     assert (tmp_path / "faces_by_boundary.png").stat().st_size > 10000
+    narrow, by_degrees = table("--brandon", "0.5", "-o", "n.png")[1], table("--twin-window", "4.330127", "-o", "d.png")[1]
+    assert 0 < narrow["Sigma3"][0] == by_degrees["Sigma3"][0] < count("twin") == table("--twin-window", "9.4")[1]["Sigma3"][0]
+    assert "Sigma3" not in table("--class", "hexagonal", "-o", "h.png")[1]  # the twin is cubic only
+    first, rows = table("0.02", "1e9")  # the curvature limit drops most faces, as dremmick would
+    assert "limits 0.02 1e9" in first and rows["all"][0] < 1000

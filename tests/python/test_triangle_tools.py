@@ -7,6 +7,7 @@ import subprocess
 import numpy as np
 import pytest
 import triangle_tools as tt
+from triangle_tools import report
 
 rng = np.random.default_rng(13)
 
@@ -23,8 +24,6 @@ def raw_records(n):
     v[::11, 3:6] = -0.0
     return v
 
-
-report_field = lambda x: "   NaN" if np.isnan(x) else f"{x:6.4f}"  # noqa: E731
 
 
 def test_read_condition_write_and_bin_as_the_programs_do(tmp_path):
@@ -44,8 +43,10 @@ def test_read_condition_write_and_bin_as_the_programs_do(tmp_path):
     report = run(tmp_path, "quorvel", "again.txt")[-200:]
     edge, curvature, velocity, count, deviation = tt.bin_curvature(kept)
     assert np.isnan(curvature).any() and count[199] > 0 and count.dtype == np.int64
-    for line, e, c, u, n, s in zip(report, edge, curvature, velocity, count, deviation):
-        assert line == f"{report_field(e)}  {report_field(c)}  {report_field(u)}  {int(n):7d}    {report_field(s)}"
+    assert report == tt.report.format_bins(edge, curvature, velocity, count, deviation)
+    back = tt.report.read(tmp_path / "again_binned.txt")  # read by fields as quorvel wrote it
+    assert np.array_equal(back.number, count) and back.header[0].rstrip() == "  faces # raw faces" and not back.overflowed.any()
+    assert np.allclose(back.vel, velocity, atol=5e-5, equal_nan=True) and np.isnan(back.curv).sum() == np.isnan(curvature).sum()
 
 
 def test_any_array_like_is_converted_never_misread():
@@ -104,7 +105,17 @@ def test_fit_slope_is_weighted_least_squares_with_a_sandwich_error_and_a_seeded_
     (lambda p: tt.aatog(np.zeros((2, 3)), np.zeros(3)), ValueError, "(2,), got (3,)"),
     (lambda p: tt.anglestov(np.zeros(2), np.zeros(3)), ValueError, "(2,), got (3,)"),
     (lambda p: tt.symmetry_operators(6), ValueError, "unknown symmetry code 6"),
-    (lambda p: tt.fit_slope([1, 2], [1, np.inf]), ValueError, "velocity[1] is not a finite number"),
+    (lambda p: tt._core.fit_slope([1, 2], [1, np.inf]), ValueError, "velocity[1] is not a finite number"),
+    (lambda p: tt.fit_slope([np.nan], [1]), ValueError, "no face with a finite curvature and velocity"),
+    (lambda p: tt.report.parse(["x", "# units: curvature 1/um"]), ValueError, 'line 3: expected the column header "bin'),
+    (lambda p: tt.report.parse([report.COLUMN_HEADER, "0.0030  0.0015  0.2x87  82    0.1562"]), ValueError,
+     "report: line 2: field 3 (vel): expected a number, NaN or asterisks, found '0.2x87'"),
+    (lambda p: tt.report.parse([report.COLUMN_HEADER, "0.0030  0.0015  0.2187  8.2    0.1562"]), ValueError,
+     "line 2: field 4 (number): expected a face count, found '8.2'"),
+    (lambda p: tt.report.parse([report.COLUMN_HEADER, "0.0030  0.0015  82    0.1562"]), ValueError,
+     "line 2: expected a bin line of 5 fields, found 4"),
+    (lambda p: tt.report.parse([report.COLUMN_HEADER] + report.format_bins(*[[0.5]] * 5)), ValueError,
+     "line 3: expected 200 bin lines, found 1"),
     (lambda p: tt.fit_slope([1, 2], [1, 2], [1, -1]), ValueError, "weights[1] is not a finite number >= 0"),
     (lambda p: tt.fit_slope([1, 2], [1]), ValueError, "as long as curvature (2)"),
 ])
