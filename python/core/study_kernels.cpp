@@ -28,6 +28,7 @@
 
 #include "common/data_file.hpp"
 #include "common/free_form.hpp"
+#include "common/free_record.hpp"
 #include "common/run_error.hpp"
 #include "dremmick/filtering.hpp"
 #include "quorvel/binning.hpp"

@@ -1,6 +1,7 @@
 # Boundaries from faces against independent references (pandas groupby, scipy's Rotation, literature CSL
 # angles, brute-force coincidence counts) and on generated data of known truth. BOUNDARY_SEEDS sets the
 # number of seeds of the coverage check (make coverage: 100).
+import json
 import os
 import pickle
 
@@ -125,3 +126,21 @@ def test_class_fit_is_the_per_face_fit_of_its_faces_plain_or_by_area(generated):
     for weighted, w in ((False, 1.0), (True, a)):
         c = next(c for c in tb.class_mobility(b, area_weights=weighted, n_boot=10) if c.label == "Sigma5")
         assert np.isclose(c.slope, (w * k * v).sum() / (w * k * k).sum(), rtol=1e-12) and c.faces == mine.sum()
+
+
+def test_triangle_study_boundaries_writes_what_the_module_computes(tmp_path, generated):
+    from triangle_tools.commands.study import main
+    faces, files = generated[0], [tmp_path / "a.txt", tmp_path / "b.txt"]
+    for path, part in zip(files, (faces[:6000], bd.swapped(faces[6000:]))):
+        np.savetxt(path, part, fmt="%.9g")
+    assert main(["-o", str(tmp_path / "out"), "--boundaries", "--class", "cubic", "--scheduler", "synchronous",
+                 *map(str, files)]) == 0
+    steps = [tb.group_faces(np.loadtxt(f, dtype=np.float32)) for f in files]
+    table = pd.read_csv(tmp_path / "out/boundaries.csv")
+    assert list(table) == tb.BOUNDARY_COLUMNS and (table.step.value_counts().sort_index() == list(map(len, steps))).all()
+    steps[0].merge(steps[1])
+    s = tb.across_boundaries(tb.boundaries_from_sums(steps[0]))
+    tb.write_classes_csv(tmp_path / "classes.csv", s.classes)
+    assert (tmp_path / "classes.csv").read_text() == (tmp_path / "out/classes.csv").read_text()
+    summary = json.loads((tmp_path / "out/summary.json").read_text())["boundaries"]
+    assert summary["against"] == vars(s.against) and (tmp_path / "out/boundaries.png").exists()
