@@ -145,7 +145,7 @@ def test_triangle_study_boundaries_writes_what_the_module_computes(tmp_path, gen
     summary = json.loads((tmp_path / "out/summary.json").read_text())["boundaries"]
     assert summary["against"] == vars(s.against) and (tmp_path / "out/boundaries.png").exists()
     assert main(["-o", str(tmp_path / "hex"), "--boundaries", "--class", "hexagonal", "--brandon", "3", "--low-angle",
-                 "5", str(files[0])]) == 0
+                 "5", "--area-weights", str(files[0])]) == 0
     summary = json.loads((tmp_path / "hex/summary.json").read_text())["boundaries"]
-    assert (summary["crystal"], summary["brandon"], summary["low_angle"]) == ("hexagonal", 3.0, 5.0)
+    assert (summary["crystal"], summary["brandon"], summary["low_angle"], summary["area_weights"]) == ("hexagonal", 3, 5, True)
     assert all(c["label"].startswith("angle_") for c in summary["classes"])
