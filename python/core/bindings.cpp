@@ -112,20 +112,26 @@ py::tuple readFile(const std::string& path, bool fixed) {
         file.measureHeader(&header);
         file.openAtFirstDataLine();
     }
-    const py::ssize_t rows = file.dataLineCount();
-    FloatArray values(Shape{rows, recordWidth});
+    const py::ssize_t lineCount = file.dataLineCount();
+    FloatArray values(Shape{lineCount, recordWidth});
     float* out = values.mutable_data();
+    py::ssize_t rows = 0;
     {
         py::gil_scoped_release unlocked;
         triangle::FreeRecordReader freeRecords(file.in);
-        for (py::ssize_t row = 0; row < rows; ++row) {
-            const triangle::TriangleRecord record =
-                fixed ? triangle::readFixedRecord(file.in) : freeRecords.next();
-            std::memcpy(out + row * recordWidth, record.values.data(), sizeof record.values);
+        triangle::TriangleRecord record;
+        // Blank lines after the last free-form record are no records.
+        for (; rows < lineCount; ++rows) {
+            if (fixed)
+                record = triangle::readFixedRecord(file.in);
+            else if (!freeRecords.read(record))
+                break;
+            std::memcpy(out + rows * recordWidth, record.values.data(), sizeof record.values);
         }
     }
     py::list lines;
     for (const std::string& line : header) lines.append(decoded(line));
+    if (rows < lineCount) return py::make_tuple(FloatArray(Shape{rows, recordWidth}, out), lines);
     return py::make_tuple(values, lines);
 }
 

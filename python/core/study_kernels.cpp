@@ -143,8 +143,11 @@ private:
         std::size_t rows = 0;
         while (rows < chunk_ && left_ > 0) {
             triangle::FreeRecordLines at;
-            const triangle::TriangleRecord record = reader_->next(&at);
+            triangle::TriangleRecord record;
+            const bool read = reader_->read(record, &at);  // false at blank lines that end the file
+            if (!read) left_ = 1;
             if (--left_ == 0) file_.in.close();
+            if (!read) break;
             triangle::TriangleRecord judged = record;
             dremmick::takeAbsoluteValues(judged);
             const dremmick::Verdict verdict = dremmick::judge(judged, curvatureLimit_, velocityLimit_);

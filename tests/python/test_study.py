@@ -76,7 +76,7 @@ def test_one_file_agrees_with_dremmick_and_quorvel(tmp_path):
     bin_dir = os.environ["TRIANGLE_BIN"]
     raw = faces(20000, 99)
     raw[::13, 3:6] = 0
-    np.savetxt(tmp_path / "raw.txt", raw, fmt="%.4f", header="raw faces")
+    np.savetxt(tmp_path / "raw.txt", raw, fmt="%.4f", header="# raw faces", footer="\n ", comments="")
     summary = subprocess.run([f"{bin_dir}/dremmick", "raw.txt", "0.45", "1.2"], cwd=tmp_path, capture_output=True,
                              text=True, check=True).stdout.split()
     report = subprocess.run([f"{bin_dir}/quorvel", "raw_cnd.txt"], cwd=tmp_path, capture_output=True, text=True,

@@ -29,6 +29,8 @@ def raw_records(n):
 def test_read_condition_write_and_bin_as_the_programs_do(tmp_path):
     v = raw_records(3000)
     np.savetxt(tmp_path / "raw.txt", v, fmt="%.9g", delimiter=", ", header="raw faces", comments="  faces # ")
+    with open(tmp_path / "raw.txt", "a") as f:
+        f.write(" \t\n\n")  # blank lines after the last record are no records
     values, header = tt.read_free(tmp_path / "raw.txt")
     assert header == ["  faces # raw faces"] and np.array_equal(values, v)
     summary = run(tmp_path, "dremmick", "raw.txt", "0.7", "1.5")
