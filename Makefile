@@ -16,7 +16,8 @@
 #                 1,000,000-face steps, then make coverage
 #   make coverage the two slope fits on data of known slope, 100 seeds for
 #                 each slope and noise level: how often the 95% interval
-#                 holds the truth (several minutes)
+#                 holds the truth (several minutes); then the boundary
+#                 classes' mobilities and against-curvature shares, 100 seeds
 #   make fuzz     run the fuzz target for a bounded time
 #   make install  install programs, man pages, library, the Python package
 #                 and its commands (triangle-plot-slope, ...) under PREFIX
@@ -100,6 +101,8 @@ bench: build
 
 coverage: build
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/slope_coverage.py
+	BOUNDARY_SEEDS=100 PYTHONPATH=$(BUILD)/python $(PYTHON) -m pytest -q -s -p no:cacheprovider \
+	    tests/python/test_boundaries.py -k covered
 
 bench-large: build
 	sh bench/run.sh $(BUILD) 10000000

@@ -14,6 +14,7 @@
 #include "common/run_error.hpp"
 #include "dremmick/filtering.hpp"
 #include "orientation/orientation.hpp"
+#include "python/core/boundary_sums.hpp"
 #include "python/core/const1_for_call.hpp"
 #include "python/core/disorientation_binding.hpp"
 #include "python/core/slope_fit.hpp"
@@ -427,5 +428,6 @@ Codes: 1 tetragonal (8), 2 hexagonal (12), 3 cubic (24), 4 trigonal (3),
 5 orthorhombic (4); any other code raises ValueError.)");
     registerSlopeFit(m);
     registerDisorientation(m);
+    registerBoundarySums(m);
     registerStudyKernels(m);
 }

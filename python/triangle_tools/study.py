@@ -78,6 +78,7 @@ import zlib
 import numpy as np
 
 from . import _core
+from .boundaries import BoundaryReducer
 
 BIN_COUNT = 200
 CHUNK = 65536
@@ -260,7 +261,7 @@ class FitReducer:
                                 "method": r.method}
 
 
-REDUCERS = [BinsReducer, FitReducer]
+REDUCERS = [BinsReducer, FitReducer, BoundaryReducer]
 
 
 def merge_states(states):
