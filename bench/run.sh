@@ -312,6 +312,16 @@ if [ -n "$module" ]; then
     check $status "$(tail -n 1 "$work/disorientation.out" | sed 's/^ *//')"
 fi
 
+# --------------------------------------------------------------- boundaries
+# Grouping 10,000,000 faces into 100,000 boundaries on one core.
+if [ -n "$module" ]; then
+    echo
+    PYTHONPATH=$build/python "$PYTHON" "$here/boundaries_bench.py" 10000000 100000 > "$work/boundaries.out"
+    status=$?
+    sed '$d' "$work/boundaries.out"
+    check $status "$(tail -n 1 "$work/boundaries.out" | sed 's/^ *//')"
+fi
+
 # ------------------------------------------------------------------- memory
 echo "$q_rss $d_rss" > "$work/rss_$n.txt"
 for other in "$work"/rss_*.txt; do

@@ -15,6 +15,7 @@
 #include "dremmick/filtering.hpp"
 #include "orientation/orientation.hpp"
 #include "python/core/boundary_plane_binding.hpp"
+#include "python/core/boundary_sums.hpp"
 #include "python/core/const1_for_call.hpp"
 #include "python/core/disorientation_binding.hpp"
 #include "python/core/five_parameter_cells.hpp"
@@ -431,5 +432,6 @@ Codes: 1 tetragonal (8), 2 hexagonal (12), 3 cubic (24), 4 trigonal (3),
     registerDisorientation(m);
     registerBoundaryPlane(m);
     registerFiveParameterCells(m);
+    registerBoundarySums(m);
     registerStudyKernels(m);
 }

@@ -27,7 +27,7 @@ def faces(n, seed):
 
 
 def reduce(chunks, options):
-    states = [cls(options) for cls in (study.BinsReducer, study.FitReducer)]  # the two every study runs
+    states = [cls(options) for cls in study.REDUCERS if cls.wanted(options)]
     for chunk in chunks:
         for s in states:
             s.add(chunk)
