@@ -182,6 +182,9 @@ def test_plane_section_command_draws_the_section_and_refuses_bad_arguments(tmp_p
     assert f"{len(f) - 5} faces of {len(f)} kept (5 blank" in out and (tmp_path / "twins_plane_section.png").stat().st_size > 20000
     peak = np.array(out.split("at (")[1].split(")")[0].split(", "), float)
     assert np.degrees(np.arccos(abs(peak @ np.full(3, 3 ** -.5)))) < 4
+    kept = tt.read_free(str(data))[0][5:]  # as read; their areas weigh the section
+    mrd = tt.plane_distribution(kept[:, :3], kept[:, 3:6], kept[:, 6:9], 3, np.pi / 3, (1, 1, 1), areas=kept[:, 9])[1]
+    assert f"peak {mrd.max():.4g} MRD" in out
     with pytest.raises(SystemExit) as stop:
         plane_section.main([str(data), "1"])
     assert stop.value.code == 64
