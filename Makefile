@@ -17,7 +17,8 @@
 #   make coverage the two slope fits on data of known slope, 100 seeds for
 #                 each slope and noise level: how often the 95% interval
 #                 holds the truth (several minutes); then the boundary
-#                 classes' mobilities and against-curvature shares, 100 seeds
+#                 classes' mobilities and against-curvature shares, 100 seeds,
+#                 and the five-parameter checks on random faces, 50 seeds
 #   make fuzz     run the fuzz target for a bounded time
 #   make install  install programs, man pages, library, the Python package
 #                 and its commands (triangle-plot-slope, ...) under PREFIX
@@ -96,11 +97,14 @@ plot:
 
 bench: build
 	sh bench/run.sh $(BUILD) 2000000
+	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/five_parameter_bench.py
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/study_bench.py $(BUILD)
 	$(MAKE) coverage
 
 coverage: build
 	PYTHONPATH=$(BUILD)/python $(PYTHON) bench/slope_coverage.py
+	PYTHONPATH=$(BUILD)/python FIVE_PARAMETER_SEEDS=50 $(PYTHON) -m pytest -q -p no:cacheprovider \
+	    tests/python/test_five_parameter.py -k "random_faces or mobility"
 	BOUNDARY_SEEDS=100 PYTHONPATH=$(BUILD)/python $(PYTHON) -m pytest -q -s -p no:cacheprovider \
 	    tests/python/test_boundaries.py -k covered
 

@@ -25,8 +25,6 @@ namespace orientation {
 
 namespace {
 
-using Quaternion = std::array<double, 4>;
-using Direction = std::array<double, 3>;
 using Matrix = std::array<double, 9>;  // column-major, as Matrix3
 
 // Candidates whose cos(angle/2) agree within the inputs' single precision

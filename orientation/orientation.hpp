@@ -41,8 +41,11 @@
 //    takes formulas of its own that give the matrix back within 1e-6, and
 //    where sin Phi <= eps there it returns Phi = pi, not Phi = 0 (see gtoe).
 //
-//  * disorientation is the one routine that computes in double precision;
-//    its inputs and results are floats.
+//  * disorientation computes in double precision on float inputs and gives
+//    float results. The routines under "Grain-boundary character, in double"
+//    (etoq, gtoq, the quaternion disorientation, boundaryplane) compute and
+//    give double precision; their inputs are floats (angles, matrices) or
+//    doubles (quaternions, normals).
 //
 //  * Cosine and sine of an angle are always taken together, as the real and
 //    imaginary parts of std::exp(std::complex<float>(0, angle)).
@@ -64,6 +67,8 @@ using EulerAngles = std::array<float, 3>;              // phi1, Phi, phi2
 using Matrix3 = std::array<float, 9>;                  // column-major: element (i,j) at index (i-1)+3(j-1)
 using AnglePair = std::array<float, 2>;                // theta, phi
 using SymmetryOperatorArray = std::array<float, 216>;  // 24 slots of one Matrix3 each
+using Quaternion = std::array<double, 4>;              // w, x, y, z (see etoq)
+using Direction = std::array<double, 3>;               // x, y, z in double
 
 // pi in single precision, the float nearest to it (bits 0x40490FDB).
 inline constexpr float singlePrecisionPi = 3.1415927f;
@@ -231,5 +236,78 @@ void disorientation(const Matrix3& ga, const Matrix3& gb, std::int32_t code, flo
 // array holding n elements; the operator set is prepared once for all.
 void disorientation(const Matrix3* ga, const Matrix3* gb, std::size_t n, std::int32_t code, float* angle,
                     Vector3* axis);
+
+// ---------------------------------------------------------------------------
+// Grain-boundary character, in double
+// ---------------------------------------------------------------------------
+//
+// QUATERNIONS. q = (w, x, y, z) = (cos(a/2), sin(a/2) u) is the quaternion of
+// a rotation matrix READ IN THE ACTIVE SENSE: the matrix g (as etog gives it,
+// or as aatog gives it) turns a vector v into g v = q v q*, so that the
+// product of two matrices is the product of their quaternions, and
+// aatog(u, a) has the quaternion (cos(a/2), sin(a/2) u). For an orientation g
+// (passive, crystal components = g * sample components) this is the
+// quaternion of g itself, not of its transpose. q and -q are the same
+// rotation; the routines below accept either.
+
+// q = unit quaternion of etog(e), computed in double from the float angles:
+// q = (cos(Phi/2) cos(s), -sin(Phi/2) cos(d), -sin(Phi/2) sin(d),
+// -cos(Phi/2) sin(s)) with s = (phi1 + phi2)/2, d = (phi1 - phi2)/2.
+void etoq(const EulerAngles& e, Quaternion& q);
+
+// q = unit quaternion of the rotation matrix g (normalised; g need not be
+// orthogonal to more than float precision).
+void gtoq(const Matrix3& g, Quaternion& q);
+
+// The disorientation of n pairs from their quaternions: the same angle and
+// axis as disorientation above (same equivalents, same fundamental sectors,
+// same choice among equal angles within 1e-7 in cos(angle/2)), in double.
+// The cubic class takes a closed form: with a >= b >= c >= d the sorted
+// absolute components of the misorientation, cos(angle/2) is the largest
+// of a, (a + b)/sqrt(2), (a + b + c + d)/2, and the axis is sorted by a
+// signed permutation; the other classes try their operators one by one.
+// angle in [0, pi]; axis a unit vector, (0, 0, 1) for angle 0. A code other
+// than 1 to 5 gives NaN. Reads const1.pi for the trigonal class.
+void disorientation(const Quaternion* qa, const Quaternion* qb, std::size_t n, std::int32_t code,
+                    double* angle, Direction* axis);
+
+// The boundary plane in the crystal frame, for n faces.
+//
+//  * Face k lies between grain a (orientation qa[k], grain 1 of the face)
+//    and grain b (qb[k], grain 2); normal[k] is its normal in the SAMPLE
+//    frame, pointing from grain a into grain b (any length but zero).
+//
+//  * r[k] is the disorientation as a quaternion: scalar part >= 0,
+//    r = (cos(angle/2), sin(angle/2) axis) with the angle and axis that the
+//    quaternion disorientation above gives (axis in the fundamental sector;
+//    in a tie within 1e-7 the angle of r may differ from that angle by as
+//    much). aatog(axis, angle) is the matrix of r.
+//
+//  * r is one equivalent S_j dg S_i^T of the misorientation dg = gb ga^T
+//    (grain b's crystal components from grain a's), or, with the grains
+//    exchanged, one equivalent of dg^T. grain[k] says which grain r is
+//    REFERRED TO: 1 when r = S_j (gb ga^T) S_i^T (r takes grain a's
+//    components, as turned by S_i, to grain b's), 2 when r = S_j (ga gb^T)
+//    S_i^T (the grains exchanged: grain b turned by S_i is the reference).
+//
+//  * plane[k] is the unit boundary-plane normal in the crystal frame of the
+//    reference grain, with THE SAME operator applied: S_i ga n when grain is
+//    1, and -S_i gb n when grain is 2, since exchanging the grains turns the
+//    normal round (it points from the reference grain into the other one).
+//    So r * plane is the same normal in the other grain's (turned) frame,
+//    pointing the same way, and a face written the other way round (grains
+//    exchanged, normal negated) gives the same r and plane.
+//
+//  * Where r has equivalents of its own (a misorientation that some
+//    operators leave unchanged, as an exact CSL one), several planes
+//    describe the same boundary; which of them comes out then depends on
+//    the inputs' rounding. The symmetric equivalents of one pair of
+//    orientations, and either order of the grains, give the same r and
+//    plane elsewhere.
+//
+//  * A code other than 1 to 5 gives NaN r and plane and grain 0; a zero
+//    normal gives a NaN plane. Reads const1.pi for the trigonal class.
+void boundaryplane(const Quaternion* qa, const Quaternion* qb, const Direction* normal, std::size_t n,
+                   std::int32_t code, Quaternion* r, Direction* plane, std::uint8_t* grain);
 
 }  // namespace orientation

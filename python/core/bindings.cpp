@@ -14,9 +14,11 @@
 #include "common/run_error.hpp"
 #include "dremmick/filtering.hpp"
 #include "orientation/orientation.hpp"
+#include "python/core/boundary_plane_binding.hpp"
 #include "python/core/boundary_sums.hpp"
 #include "python/core/const1_for_call.hpp"
 #include "python/core/disorientation_binding.hpp"
+#include "python/core/five_parameter_cells.hpp"
 #include "python/core/slope_fit.hpp"
 #include "python/core/study_kernels.hpp"
 #include "quorvel/binning.hpp"
@@ -428,6 +430,8 @@ Codes: 1 tetragonal (8), 2 hexagonal (12), 3 cubic (24), 4 trigonal (3),
 5 orthorhombic (4); any other code raises ValueError.)");
     registerSlopeFit(m);
     registerDisorientation(m);
+    registerBoundaryPlane(m);
+    registerFiveParameterCells(m);
     registerBoundarySums(m);
     registerStudyKernels(m);
 }

@@ -17,15 +17,26 @@ boundary_types
     Faces grouped by disorientation (the Σ3 twin window, angle classes).
 plots
     The drawings, on matplotlib Axes given by the caller (imports matplotlib).
+five_parameter
+    The five-parameter cells of misorientation and plane: `five_parameter`,
+    `FiveParameterState` (mergeable), the study's `FiveParameterReducer`.
+sections
+    Plane distributions at one misorientation: `plane_distribution`.
 commands
-    The command lines ``triangle-plot-slope`` and ``triangle-by-boundary``.
+    The command lines ``triangle-plot-slope``, ``triangle-by-boundary``,
+    ``triangle-plane-section`` and ``triangle-study``.
 """
 
-from ._core import (aatog, anglestov, bin_curvature, condition, disorientation, etog, gtoe, read_fixed, read_free,
-                    symmetry_operators, vtoangles, write_fixed)
-from . import boundary_types, fits, report
+from ._core import (aatog, anglestov, bin_curvature, boundary_plane, condition, disorientation, etog, etoq,
+                    fast_disorientation, gtoe, read_fixed, read_free, symmetry_operators, vtoangles, write_fixed)
+from . import boundary_types, fits, report, sections
 from .fits import FitWarning, SlopeResult, fit_bins, fit_report, fit_slope
+# The module five_parameter is imported by name (from triangle_tools.five_parameter
+# import ...); the package's attribute of that name is its function.
+from .five_parameter import FiveParameterState, five_parameter
+from .sections import plane_distribution
 
-__all__ = ["FitWarning", "SlopeResult", "aatog", "anglestov", "bin_curvature", "boundary_types", "condition",
-           "disorientation", "etog", "fit_bins", "fit_report", "fit_slope", "fits", "gtoe", "read_fixed",
-           "read_free", "report", "symmetry_operators", "vtoangles", "write_fixed"]
+__all__ = ["FitWarning", "FiveParameterState", "SlopeResult", "aatog", "anglestov", "bin_curvature", "boundary_plane",
+           "boundary_types", "condition", "disorientation", "etog", "etoq", "fast_disorientation", "fit_bins",
+           "fit_report", "fit_slope", "fits", "five_parameter", "gtoe", "plane_distribution", "read_fixed",
+           "read_free", "report", "sections", "symmetry_operators", "vtoangles", "write_fixed"]

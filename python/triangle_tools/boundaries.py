@@ -17,7 +17,7 @@ non-finite value counted and left out). Its order puts the smaller triple
 first; every face is brought to that order. Per boundary: faces, area, the
 area-weighted mean curvature, velocity and normal (the mean vector, not
 rescaled to unit length), the disorientation (the library's, once per
-boundary) and a class.
+boundary, from quaternions in double: fast_disorientation) and a class.
 
 Classes. Cubic: the CSL misorientations Sigma3 to Sigma29 of
 ``triangle_tools.csl`` by the Brandon criterion (within ``brandon``·Σ^-1/2
@@ -42,7 +42,7 @@ from dataclasses import asdict, dataclass, field
 import numpy as np
 
 from . import csl
-from ._core import BoundarySums, disorientation
+from ._core import BoundarySums, fast_disorientation
 
 __all__ = ["BoundarySums", "Boundaries", "ClassMobility", "Interval", "BoundaryStatistics", "CRYSTAL_CODES",
            "BOUNDARY_COLUMNS", "CLASS_COLUMNS", "BoundaryReducer", "group_faces", "boundaries_from_sums",
@@ -334,7 +334,7 @@ def boundaries_from_sums(sums, crystal="cubic", brandon=15.0, low_angle=15.0, an
     area = s[:, _SUM["area"]]
     with np.errstate(invalid="ignore", divide="ignore"):
         mean = s / area[:, None]
-    angle, axis = disorientation(grains[:, :3], grains[:, 3:], CRYSTAL_CODES[crystal])
+    angle, axis = fast_disorientation(grains[:, :3], grains[:, 3:], CRYSTAL_CODES[crystal])
     angle = np.degrees(angle.astype(float))
     label = (cubic_classes(angle, axis, brandon, low_angle) if crystal == "cubic"
              else angle_classes(angle, angle_width))

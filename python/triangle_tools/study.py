@@ -79,6 +79,7 @@ import numpy as np
 
 from . import _core
 from .boundaries import BoundaryReducer
+from .five_parameter import FiveParameterReducer
 
 BIN_COUNT = 200
 CHUNK = 65536
@@ -261,7 +262,8 @@ class FitReducer:
                                 "method": r.method}
 
 
-REDUCERS = [BinsReducer, FitReducer, BoundaryReducer]
+# FiveParameterReducer after BoundaryReducer: both take --class, the first to come defines it.
+REDUCERS = [BinsReducer, FitReducer, BoundaryReducer, FiveParameterReducer]
 
 
 def merge_states(states):

@@ -139,6 +139,42 @@ TEST_F(Orientation, DisorientationOfTheTwinOfIdenticalGrainsAndOfAnUnknownClass)
     EXPECT_TRUE(std::isnan(got) && std::isnan(gotAxis[0]) && std::isnan(gotAxis[2]));
 }
 
+// A coherent Sigma3 twin from quaternions: the disorientation 60 degrees about
+// [111] and the plane the shared (111), from either grain, either way round;
+// identical grains give no turn and the normal in grain 1's frame.
+TEST_F(Orientation, BoundaryPlaneOfACoherentTwinAndOfIdenticalGrains) {
+    const double third = 1 / std::sqrt(3.0), c = std::sqrt(0.75), s = 0.5 * third;
+    Quaternion qa, twin{c, s, s, s}, qb;
+    etoq(EulerAngles{1, 2, 3}, qa);
+    qb = {twin[0] * qa[0] - twin[1] * qa[1] - twin[2] * qa[2] - twin[3] * qa[3],
+          twin[0] * qa[1] + twin[1] * qa[0] + twin[2] * qa[3] - twin[3] * qa[2],
+          twin[0] * qa[2] - twin[1] * qa[3] + twin[2] * qa[0] + twin[3] * qa[1],
+          twin[0] * qa[3] + twin[1] * qa[2] - twin[2] * qa[1] + twin[3] * qa[0]};
+    const Matrix3 g = call(etog, EulerAngles{1, 2, 3});
+    const Direction n{(g[0] + g[1] + g[2]) * third, (g[3] + g[4] + g[5]) * third, (g[6] + g[7] + g[8]) * third};
+    const Direction minus{-n[0], -n[1], -n[2]};
+    const std::tuple<Quaternion, Quaternion, Direction, Quaternion, double> cases[] = {
+        {qa, qb, n, twin, third}, {qb, qa, minus, twin, third}, {qa, qa, n, {1, 0, 0, 0}, 0}};
+    for (const auto& [a, b, normal, r, plane] : cases) {
+        Quaternion gotR;
+        Direction gotPlane;
+        std::uint8_t grain = 9;
+        boundaryplane(&a, &b, &normal, 1, 3, &gotR, &gotPlane, &grain);
+        for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(gotR[i], r[i], 1e-6);
+        if (plane != 0)  // the twin's own operators take (111) to -(111)
+            for (const double x : gotPlane) EXPECT_NEAR(std::fabs(x), plane, 1e-6);
+        else  // g n
+            for (std::size_t i = 0; i < 3; ++i)
+                EXPECT_NEAR(gotPlane[i], g[i] * normal[0] + g[i + 3] * normal[1] + g[i + 6] * normal[2], 1e-6);
+        EXPECT_TRUE(grain == 1 || (grain == 2 && plane != 0));
+    }
+    Quaternion nanR;
+    Direction nanPlane;
+    std::uint8_t grain = 9;
+    boundaryplane(&qa, &qb, &n, 1, 6, &nanR, &nanPlane, &grain);
+    EXPECT_TRUE(std::isnan(nanR[0]) && std::isnan(nanPlane[2]) && grain == 0);
+}
+
 TEST_F(Orientation, DirectionsOfSpecialVectors) {
     const Vector3 belowEquator = call<Vector3>(anglestov, std::bit_cast<float>(0x3FC90FDBu), 0.0f);  // > pi/2
     EXPECT_EQ(bitsOf(call<Vector3>(anglestov, 0.0f, 0.0f)), (Bits3{0, 0, 0x3F800000}));

@@ -53,7 +53,7 @@ def test_planted_classes_land_in_their_class_and_general_pairs_in_none(generated
     assert list(tb.cubic_classes([11], [[0, 0, 1]], low_angle=10)) == ["general"]
     assert list(tb.angle_classes([0, 9.99, 10, 62.8], 10)) == ["angle_0_10", "angle_0_10", "angle_10_20", "angle_60_70"]
     h = tb.boundaries_from_sums(tb.group_faces(faces[:2000]), crystal="hexagonal")
-    hexagonal = np.degrees(tt.disorientation(h.grains[:, :3], h.grains[:, 3:], 2)[0].astype(float))
+    hexagonal = np.degrees(tt.fast_disorientation(h.grains[:, :3], h.grains[:, 3:], 2)[0])
     assert np.array_equal(h.angle, hexagonal) and np.array_equal(h.label, tb.angle_classes(hexagonal))
 
 
