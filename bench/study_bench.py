@@ -49,7 +49,8 @@ def make_file(path, n):
 def peak_rss(files):
     """Peak RSS (MiB) of a fresh process that reduces the files one after another."""
     code = ("import resource, sys\nfrom triangle_tools import study\nfor f in sys.argv[1:]:\n"
-            "    study.reduce_step(f, study.StudyOptions(0.5, 1.5), study.REDUCERS)\n"
+            "    options = study.StudyOptions(0.5, 1.5)\n"
+            "    study.reduce_step(f, options, study.wanted_reducers(options))\n"
             "print(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss)")
     out = subprocess.run([sys.executable, "-c", code, *files], capture_output=True, text=True, check=True)
     return int(out.stdout) / 1024
@@ -66,12 +67,13 @@ def main(build, n):
         if not os.path.exists(steps[-1]):
             os.link(raw, steps[-1])
     options = study.StudyOptions(0.5, 1.5)
+    reducers = study.wanted_reducers(options)  # the bins and the fit, as every study
 
     def read_and_bin():
         values, _ = _core.read_free(raw)
         _core.bin_curvature(values)
 
-    step = median_time(lambda: study.reduce_step(raw, options, study.REDUCERS), 3)
+    step = median_time(lambda: study.reduce_step(raw, options, reducers), 3)
     base = median_time(read_and_bin, 3)
     print(f"study per step, {n} faces: reduce_step {step:.3f} s; read_free + bin_curvature {base:.3f} s; "
           f"{step / base:.2f} x (target <= 1.3)")
@@ -85,7 +87,7 @@ def main(build, n):
                                       scheduler_kwargs={"dashboard_address": ":0"}) as cluster, \
                 tempfile.TemporaryDirectory() as out:
             address = cluster.scheduler_address
-            reduce = lambda: study._run_steps(steps, options, study.REDUCERS, address, True)  # noqa: E731
+            reduce = lambda: study._run_steps(steps, options, reducers, address, True)  # noqa: E731
             run = lambda: study.run_study(steps, out, 0.5, 1.5, scheduler=address)  # noqa: E731
             wall[workers] = median_time(reduce, 2), median_time(run, 2)
     print(f"study of 8 steps of {n} faces, the steps reduced: 1 worker {wall[1][0]:.2f} s, 2 workers "

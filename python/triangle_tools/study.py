@@ -266,6 +266,11 @@ class FitReducer:
 REDUCERS = [BinsReducer, FitReducer, BoundaryReducer, FiveParameterReducer]
 
 
+def wanted_reducers(options, reducers=None):
+    """The reducers (default `REDUCERS`) whose ``wanted`` says the options ask for them."""
+    return [cls for cls in (REDUCERS if reducers is None else reducers) if cls.wanted(options)]
+
+
 def merge_states(states):
     """The merge of a list of states in their order; the states are left as they were."""
     merged = copy.deepcopy(states[0])
@@ -420,7 +425,7 @@ def run_study(files, outdir, curvature_limit=None, velocity_limit=None, area_wei
         final name.
     """
     options = StudyOptions(curvature_limit, velocity_limit, area_weights, dict(extra))
-    reducers = [cls for cls in (REDUCERS if reducers is None else reducers) if cls.wanted(options)]
+    reducers = wanted_reducers(options, reducers)
     files = expand([os.fspath(f) for f in files])
     if not files:
         raise StudyError("no files to read")
