@@ -22,8 +22,8 @@
 #   make fuzz     run the fuzz target for a bounded time
 #   make install  install programs, man pages, library, the Python package
 #                 and its commands (triangle-plot-slope, ...) under PREFIX
-#   make format   clang-format the C++ of the programs, the library,
-#                 bench/ and examples/ in place;
+#   make format   clang-format the C++ of the programs, the library, the
+#                 package's kernels, the tests, bench/ and examples/ in place;
 #                 make check-format fails when any of it drifts
 BUILD      ?= build
 SAN_BUILD  ?= build-san
@@ -117,11 +117,12 @@ fuzz:
 install: build
 	$(CMAKE) --install $(BUILD) --prefix $(PREFIX)
 
-# The C++ of the programs, the library, bench/ and examples/ under the style
+# The C++ of the programs, the library, the package's kernels, the tests,
+# bench/ and examples/ under the style
 # of .clang-format.
 CLANG_FORMAT ?= clang-format
 FORMAT_SOURCES = $(shell git ls-files 'common/*.[ch]pp' 'quorvel/*.[ch]pp' 'dremmick/*.[ch]pp' \
-  'orientation/*.[ch]pp' 'bench/*.[ch]pp' 'examples/*.[ch]pp')
+  'orientation/*.[ch]pp' 'python/core/*.[ch]pp' 'tests/*.[ch]pp' 'bench/*.[ch]pp' 'examples/*.[ch]pp')
 
 format:
 	$(CLANG_FORMAT) -i $(FORMAT_SOURCES)

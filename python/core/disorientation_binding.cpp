@@ -60,8 +60,9 @@ void disorientations(const float* a, const float* b, int form, std::int32_t code
 
 py::tuple disorientation(const FloatArray& a, const FloatArray& b, std::int32_t code) {
     if (code < 1 || code > 5)
-        throw py::value_error("unknown symmetry code " + std::to_string(code) +
-                              "; the codes are 1 tetragonal, 2 hexagonal, 3 cubic, 4 trigonal, 5 orthorhombic");
+        throw py::value_error(
+            "unknown symmetry code " + std::to_string(code) +
+            "; the codes are 1 tetragonal, 2 hexagonal, 3 cubic, 4 trigonal, 5 orthorhombic");
     const int form = formOf(a);
     if (form == 0 || formOf(b) != form || a.shape(0) != b.shape(0))
         throw py::value_error("a and b must both have shape (N, 3) (Euler angles) or (N, 3, 3) (matrices)");
@@ -76,10 +77,13 @@ py::tuple disorientation(const FloatArray& a, const FloatArray& b, std::int32_t 
         std::vector<std::jthread> helpers;
         for (py::ssize_t share = 0; share < shares; ++share) {
             auto run = [&, first = n * share / shares, last = n * (share + 1) / shares] {
-                disorientations(a.data(), b.data(), form, code, first, last, angle.mutable_data(), axis.mutable_data());
+                disorientations(a.data(), b.data(), form, code, first, last, angle.mutable_data(),
+                                axis.mutable_data());
             };
-            if (share + 1 < shares) helpers.emplace_back(run);
-            else run();
+            if (share + 1 < shares)
+                helpers.emplace_back(run);
+            else
+                run();
         }
     }
     return py::make_tuple(angle, axis);

@@ -69,7 +69,7 @@ private:
 TEST_F(Orientation, Acos2ClampsOnlyStrictlyOutsideMinusOneToOne) {
     const1.pi = 0.0f;  // the clamp to pi is a constant of its own
     const std::pair<float, std::uint32_t> cases[] = {
-        {1.0000001f, 0},           {1.0f, 0},     {0.0f, 0x3FC90FDB}, {-1.0f, 0x40490FDB},
+        {1.0000001f, 0},           {1.0f, 0},     {0.0f, 0x3FC90FDB},     {-1.0f, 0x40490FDB},
         {-1.0000001f, 0x40490FDB}, {INFINITY, 0}, {-INFINITY, 0x40490FDB}};
     for (const auto& [x, expected] : cases) EXPECT_EQ(std::bit_cast<std::uint32_t>(acos2(x)), expected) << x;
     EXPECT_TRUE(std::isnan(acos2(NAN)));
@@ -77,7 +77,8 @@ TEST_F(Orientation, Acos2ClampsOnlyStrictlyOutsideMinusOneToOne) {
 
 TEST_F(Orientation, EulerAnglesOfSpecialMatrices) {
     EXPECT_EQ(call(etog, EulerAngles{0, 0, 0}), identity);  // with -0 where a product is -0
-    EXPECT_EQ(bitsOf(call<Vector3>(mtov, identity, Vector3{-0.0f, -0.0f, -0.0f})), Bits3{});  // sums start at +0
+    EXPECT_EQ(bitsOf(call<Vector3>(mtov, identity, Vector3{-0.0f, -0.0f, -0.0f})),
+              Bits3{});  // sums start at +0
     Matrix3 minusZeros;
     minusZeros.fill(-0.0f);
     EXPECT_EQ(bitsOf(times(identity, minusZeros)), bitsOf(Matrix3{}));
@@ -114,18 +115,23 @@ TEST_F(Orientation, GtoeWithinAHundredthOfPiReproducesTheMatrix) {
         const EulerAngles e = call<EulerAngles>(gtoe, g);
         EXPECT_LE(distance(call(etog, e), g), 2e-6f) << phi;
         EXPECT_TRUE(std::min({e[0], e[2], e[1] - pi + 0.0101f}) >= 0 &&
-                    std::max({e[0], e[2], e[1] + pi}) <= 2 * pi) << phi;
+                    std::max({e[0], e[2], e[1] + pi}) <= 2 * pi)
+            << phi;
     }
 }
 
 // One pair at a time (the module's tests compare the many-pair form with scipy).
 TEST_F(Orientation, DisorientationOfTheTwinOfIdenticalGrainsAndOfAnUnknownClass) {
     const float third = 0.57735026f;
-    const Matrix3 twin = call(aatog, Vector3{third, third, third}, pi / 3), g = call(etog, EulerAngles{1, 2, 3});
+    const Matrix3 twin = call(aatog, Vector3{third, third, third}, pi / 3),
+                  g = call(etog, EulerAngles{1, 2, 3});
     const std::tuple<Matrix3, Matrix3, std::int32_t, float, Vector3> cases[] = {
         {g, times(twin, g), 3, pi / 3, {third, third, third}},
         {g, times(transposed(twin), g), 3, pi / 3, {third, third, third}},  // either grain first
-        {g, times(call(aatog, Vector3{-0.17364818f, 0.98480775f, 0}, 0.34906584f), g), 2, 0.34906584f,
+        {g,
+         times(call(aatog, Vector3{-0.17364818f, 0.98480775f, 0}, 0.34906584f), g),
+         2,
+         0.34906584f,
          {0.9396926f, 0.34202015f, 0}},  // hexagonal: 20 degrees about azimuth 100 comes out at azimuth 20
         {g, g, 4, 0, {0, 0, 1}}};
     float got = -1;
@@ -151,7 +157,8 @@ TEST_F(Orientation, BoundaryPlaneOfACoherentTwinAndOfIdenticalGrains) {
           twin[0] * qa[2] - twin[1] * qa[3] + twin[2] * qa[0] + twin[3] * qa[1],
           twin[0] * qa[3] + twin[1] * qa[2] - twin[2] * qa[1] + twin[3] * qa[0]};
     const Matrix3 g = call(etog, EulerAngles{1, 2, 3});
-    const Direction n{(g[0] + g[1] + g[2]) * third, (g[3] + g[4] + g[5]) * third, (g[6] + g[7] + g[8]) * third};
+    const Direction n{(g[0] + g[1] + g[2]) * third, (g[3] + g[4] + g[5]) * third,
+                      (g[6] + g[7] + g[8]) * third};
     const Direction minus{-n[0], -n[1], -n[2]};
     const std::tuple<Quaternion, Quaternion, Direction, Quaternion, double> cases[] = {
         {qa, qb, n, twin, third}, {qb, qa, minus, twin, third}, {qa, qa, n, {1, 0, 0, 0}, 0}};
@@ -165,7 +172,8 @@ TEST_F(Orientation, BoundaryPlaneOfACoherentTwinAndOfIdenticalGrains) {
             for (const double x : gotPlane) EXPECT_NEAR(std::fabs(x), plane, 1e-6);
         else  // g n
             for (std::size_t i = 0; i < 3; ++i)
-                EXPECT_NEAR(gotPlane[i], g[i] * normal[0] + g[i + 3] * normal[1] + g[i + 6] * normal[2], 1e-6);
+                EXPECT_NEAR(gotPlane[i], g[i] * normal[0] + g[i + 3] * normal[1] + g[i + 6] * normal[2],
+                            1e-6);
         EXPECT_TRUE(grain == 1 || (grain == 2 && plane != 0));
     }
     Quaternion nanR;

@@ -38,7 +38,8 @@ inline void expect(bool holds, const std::string& what) {
 }
 
 inline bool same(float a, float b) {
-    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b) || (std::isnan(a) && std::isnan(b));
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b) ||
+           (std::isnan(a) && std::isnan(b));
 }
 
 // The reference reader. Fixed fields drop their blanks, may write the
@@ -55,15 +56,19 @@ inline std::optional<float> referenceNumber(std::string text, bool fixedField) {
     int pointAt = -1;
     for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'); ++i) {
         if (text[i] == '.' && pointAt >= 0) return std::nullopt;
-        if (text[i] == '.') pointAt = static_cast<int>(digits.size());
-        else digits += text[i];
+        if (text[i] == '.')
+            pointAt = static_cast<int>(digits.size());
+        else
+            digits += text[i];
     }
     if (digits.empty()) return std::nullopt;
     long exponent = 0;  // saturated: beyond a million the value is 0 or infinite anyway
     if (i < text.size()) {
         const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-        if (c == 'e' || c == 'd') ++i;
-        else if (!fixedField || (c != '+' && c != '-')) return std::nullopt;
+        if (c == 'e' || c == 'd')
+            ++i;
+        else if (!fixedField || (c != '+' && c != '-'))
+            return std::nullopt;
         const bool negativeExponent = i < text.size() && text[i] == '-';
         if ((i += i < text.size() && (text[i] == '+' || text[i] == '-')) == text.size()) return std::nullopt;
         for (; i < text.size(); ++i) {
@@ -74,8 +79,10 @@ inline std::optional<float> referenceNumber(std::string text, bool fixedField) {
     }
     exponent -= pointAt >= 0 ? static_cast<long>(digits.size()) - pointAt : fixedField ? 4 : 0;
     const std::string decimal = digits + "e" + std::to_string(exponent);
-    const auto significant = static_cast<long>(digits.size() - std::min(digits.find_first_not_of('0'), digits.size()));
-    if (std::from_chars(decimal.data(), decimal.data() + decimal.size(), value).ec == std::errc::result_out_of_range)
+    const auto significant =
+        static_cast<long>(digits.size() - std::min(digits.find_first_not_of('0'), digits.size()));
+    if (std::from_chars(decimal.data(), decimal.data() + decimal.size(), value).ec ==
+        std::errc::result_out_of_range)
         value = exponent + significant > 0 ? INFINITY : 0.0f;
     return negative ? -value : value;
 }
@@ -99,7 +106,8 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
     for (const std::size_t size : {blockSize, 180 + blockSize, text.size() + 1}) {
         InputFile in;
         in.openMemory(text, "mem", size);
-        expect(in.countRemainingLines() == std::ssize(linesOf(text)), "line count at block size " + std::to_string(size));
+        expect(in.countRemainingLines() == std::ssize(linesOf(text)),
+               "line count at block size " + std::to_string(size));
         in.openMemory(text, "mem", size);
         const int first = size % 2 != 0 ? 11 : 1;
         LineTally beyond;  // lines with more than blanks after column 96
@@ -113,19 +121,23 @@ inline void fixedLines(std::string_view text, std::size_t blockSize) {
                 for (int k = 0; k < 12; ++k) {
                     const std::string field = line.substr(8 * static_cast<std::size_t>(k), 8);
                     const std::optional<float> expected = referenceNumber(field, true);
-                    expect(expected && same(record.values[static_cast<std::size_t>(k)], k + 1 < first ? 0.0f : *expected),
+                    expect(expected && same(record.values[static_cast<std::size_t>(k)],
+                                            k + 1 < first ? 0.0f : *expected),
                            "fixed field '" + field + "' on line " + std::to_string(number));
                 }
             } catch (const RunError& e) {
-                const std::string message = e.what(), start = "mem: line " + std::to_string(number) + ": field ";
+                const std::string message = e.what(),
+                                  start = "mem: line " + std::to_string(number) + ": field ";
                 expect(message.starts_with(start), message);
-                const auto k = static_cast<std::size_t>(std::clamp(std::atoi(message.c_str() + start.size()) - 1, 0, 11));
+                const auto k = static_cast<std::size_t>(
+                    std::clamp(std::atoi(message.c_str() + start.size()) - 1, 0, 11));
                 const std::string field = line.substr(8 * k, 8);
                 expect(!referenceNumber(field, true), "refused '" + field + "': " + message);
                 break;
             }
         }
-        expect(beyond.count == expectedBeyond, "lines with more after column 96 at block size " + std::to_string(size));
+        expect(beyond.count == expectedBeyond,
+               "lines with more after column 96 at block size " + std::to_string(size));
     }
 }
 
@@ -145,7 +157,8 @@ inline std::string freeRecords(std::string_view text, std::size_t blockSize, std
             const TriangleRecord record = reader.next(&at);
             lines += std::to_string(at.first) + "-" + std::to_string(at.last) + " ";
             if (where != nullptr) *where += std::to_string(at.first) + "-" + std::to_string(at.last) + " ";
-            for (const float v : record.values) lines += std::to_string(std::bit_cast<std::uint32_t>(v)) + " ";
+            for (const float v : record.values)
+                lines += std::to_string(std::bit_cast<std::uint32_t>(v)) + " ";
             values.insert(values.end(), record.values.begin(), record.values.end());
         }
     } catch (const RunError& e) {
@@ -175,13 +188,15 @@ inline void freeForm(std::string_view text, std::size_t maxBlock) {
     const std::string outcome = freeRecords(text, text.size() + 1, values, &more, &where);
     const char* const separators = " \t\r\n,/";
     for (std::size_t i = 0, afterValue = 0; (i = text.find_first_not_of(" \t\r\n", i)) < text.size();) {
-        if (text[i] == ',' && afterValue != 0) i = std::min(text.find_first_not_of(" \t\r\n", i + 1), text.size());
+        if (text[i] == ',' && afterValue != 0)
+            i = std::min(text.find_first_not_of(" \t\r\n", i + 1), text.size());
         const std::size_t end = std::min(text.find_first_of(separators, i), text.size());
         const std::optional<float> value = referenceNumber(std::string(text.substr(i, end - i)), false);
         if (!value) break;
         expected.push_back(*value);
         afterValue = expected.size() % 12;
-        const std::string line = std::to_string(1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(i), '\n'));
+        const std::string line =
+            std::to_string(1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(i), '\n'));
         if (afterValue == 1) first = line;
         const std::size_t lineEnd = std::min(text.find('\n', end), text.size());
         if (afterValue == 0) expectedWhere += first + "-" + line + " ";
@@ -191,15 +206,18 @@ inline void freeForm(std::string_view text, std::size_t maxBlock) {
     }
     expected.resize(expected.size() / 12 * 12);
     expect(std::equal(values.begin(), values.end(), expected.begin(), expected.end(), same),
-           std::to_string(values.size()) + " values read, " + std::to_string(expected.size()) + " expected: " + outcome);
+           std::to_string(values.size()) + " values read, " + std::to_string(expected.size()) +
+               " expected: " + outcome);
     expect(where == expectedWhere, "records on lines " + where + "expected " + expectedWhere);
     expect(more.count == expectedMore.count && more.firstLine == expectedMore.firstLine,
            "lines with more than 12 values: " + std::to_string(expectedMore.count) + " from line " +
                std::to_string(expectedMore.firstLine) + " expected: " + outcome);
     std::size_t longest = 0, run = 0;
-    for (const char c : text) longest = std::max(longest, run = c != 0 && std::strchr(separators, c) ? 0 : run + 1);
+    for (const char c : text)
+        longest = std::max(longest, run = c != 0 && std::strchr(separators, c) ? 0 : run + 1);
     std::vector<std::size_t> sizes;
-    for (std::size_t end = text.find('\n'); sizes.size() < 12 && end != text.npos; end = text.find('\n', end + 1))
+    for (std::size_t end = text.find('\n'); sizes.size() < 12 && end != text.npos;
+         end = text.find('\n', end + 1))
         sizes.insert(sizes.end(), {end, end + 1, end + 2});
     for (std::size_t size = 1; size <= maxBlock; ++size) sizes.push_back(size);
     for (const std::size_t size : sizes)  // `values` only grows from here on
@@ -258,7 +276,8 @@ inline void check(const std::uint8_t* data, std::size_t size) {
     if (selector % 4 == 1) freeForm(text, 1 + selector / 4 % 40);
     if (selector % 4 == 2) numberText(text);
     if (selector % 4 == 3 && text.size() >= 4)
-        writtenField(std::bit_cast<float>(std::uint32_t(data[1] | data[2] << 8 | data[3] << 16 | unsigned(data[4]) << 24)));
+        writtenField(std::bit_cast<float>(
+            std::uint32_t(data[1] | data[2] << 8 | data[3] << 16 | unsigned(data[4]) << 24)));
 }
 
 }  // namespace properties

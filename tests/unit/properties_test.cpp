@@ -15,29 +15,37 @@
 namespace properties {
 namespace {
 
-const bool reported = (broken = [](const std::string& what) { ADD_FAILURE() << what; }, true);
+const bool reported = (
+    broken = [](const std::string& what) { ADD_FAILURE() << what; }, true);
 
 std::mt19937 random(1);
 
-int pick(int below) { return static_cast<int>(random() % static_cast<unsigned>(below)); }
+int pick(int below) {
+    return static_cast<int>(random() % static_cast<unsigned>(below));
+}
 
 // The text of the 4-decimal value m / 10^4, right-aligned in `width` characters.
 std::string fourDecimals(long m, int width) {
     const std::string text = (m < 0 ? "-" : "") + std::to_string(std::labs(m) / 10000) + "." +
                              std::to_string(std::labs(m) % 10000 + 10000).substr(1);
-    return std::string(static_cast<std::size_t>(std::max(0, width - static_cast<int>(text.size()))), ' ') + text;
+    return std::string(static_cast<std::size_t>(std::max(0, width - static_cast<int>(text.size()))), ' ') +
+           text;
 }
 
 // A number in one of many spellings, usual ones most often.
 std::string spelling() {
-    static const char* const odd[] = {"NaN", "-Inf", "infinity", "abc", "1..2", ".", "-", "1e", "1.5E+", "3*0.0",
-                                      "0x10", "1,5", "1:5", "1/5", "+.5D-3", "00000000000000000001e-50", ""};
+    static const char* const odd[] = {
+        "NaN",   "-Inf",  "infinity", "abc", "1..2", ".",   "-",      "1e",
+        "1.5E+", "3*0.0", "0x10",     "1,5", "1:5",  "1/5", "+.5D-3", "00000000000000000001e-50",
+        ""};
     if (pick(8) == 0) return odd[pick(std::size(odd))];
     std::string text = pick(4) == 0 ? "-" : pick(8) == 0 ? "+" : "";
     const int digits = pick(4) == 0 ? 1 + pick(44) : 1 + pick(7);
     const int point = pick(digits + 2) - 1;
-    for (int k = 0; k < digits; ++k) text.append(k == point ? "." : "").append(1, static_cast<char>('0' + pick(10)));
-    if (pick(5) == 0) text.append(1, "eEdD"[pick(4)]).append(pick(2) ? "-" : "").append(std::to_string(pick(60)));
+    for (int k = 0; k < digits; ++k)
+        text.append(k == point ? "." : "").append(1, static_cast<char>('0' + pick(10)));
+    if (pick(5) == 0)
+        text.append(1, "eEdD"[pick(4)]).append(pick(2) ? "-" : "").append(std::to_string(pick(60)));
     return text;
 }
 
@@ -56,11 +64,15 @@ TEST(Properties, NumberSpellingsAndWrittenFields) {
                 std::string field = fourDecimals(m, 8);
                 field[column] = byte;
                 numberText(field);
-                std::string twelve;  // and as one of twelve fields, after a usual line that ends in CR LF or CR, blank, LF
-                for (std::size_t k = 0; k < 24; ++k) twelve += k == 12 + (5 * column + byte) % 12 ? field : fourDecimals(m, 8);
-                fixedLines("\n" + twelve.insert(96, column % 2 ? "\r \n" : "\r\n") + "\n" + twelve.substr(0, 96), 5);
+                std::string twelve;  // and as one of twelve fields, after a usual line that ends in CR LF or
+                                     // CR, blank, LF
+                for (std::size_t k = 0; k < 24; ++k)
+                    twelve += k == 12 + (5 * column + byte) % 12 ? field : fourDecimals(m, 8);
+                fixedLines(
+                    "\n" + twelve.insert(96, column % 2 ? "\r \n" : "\r\n") + "\n" + twelve.substr(0, 96), 5);
                 std::string line[2];  // and among twelve free-form values, after three usual lines
-                for (std::size_t k = 0; k < 24; ++k) line[k / 12] += (k == 12 + column ? field : fourDecimals(m, 0)) + " ,"[k % 2];
+                for (std::size_t k = 0; k < 24; ++k)
+                    line[k / 12] += (k == 12 + column ? field : fourDecimals(m, 0)) + " ,"[k % 2];
                 freeForm(line[0] + "\r\n" + line[0] + "\r\n" + line[0] + "\r\n" + line[1] + "\n", 1);
             }
 }
@@ -68,16 +80,21 @@ TEST(Properties, NumberSpellingsAndWrittenFields) {
 // Generated fixed-width and free-form texts, every other one of lines of
 // twelve fields or values, few of them unusual, at every block size.
 TEST(Properties, TextsAtEveryBlockBoundary) {
-    static const char* const separators[] = {" ", "  ", ",", " , ", "\t", "\n", "\r\n", ", \n", "\n\n", "\n, "};
+    static const char* const separators[] = {" ",  "  ",   ",",    " , ",  "\t",
+                                             "\n", "\r\n", ", \n", "\n\n", "\n, "};
     for (int n = 0; n < 400; ++n) {
         std::string fixed, free;
         for (int line = pick(6); line >= 0; --line) {
             for (int k = n % 2 ? 12 : pick(14); k > 0; --k) {
-                std::string field = pick(n % 2 ? 60 : 3) ? fourDecimals(pick(11000000) - 1000000, 8) : spelling();
+                std::string field =
+                    pick(n % 2 ? 60 : 3) ? fourDecimals(pick(11000000) - 1000000, 8) : spelling();
                 field.resize(8, ' ');
                 fixed += pick(20) ? field : field.substr(0, pick(8));
             }
-            fixed += pick(10) ? "\n" : pick(3) == 0 ? "\r" : pick(2) ? "\r\n" : "";  // a lone CR after column 96 too
+            fixed += pick(10)       ? "\n"
+                     : pick(3) == 0 ? "\r"
+                     : pick(2)      ? "\r\n"
+                                    : "";  // a lone CR after column 96 too
         }
         for (int value = 0, count = pick(40); value < count; ++value) {
             const int separator = n % 2 == 0 ? pick(10) : value % 12 == 11 ? 5 + pick(2) : pick(5);
@@ -95,7 +112,8 @@ TEST(Properties, TextsAtEveryBlockBoundary) {
 // values, a comma opening the line, items after the twelfth value, long digit
 // strings, stray bytes; fixed width: a tail after column 96.
 TEST(Properties, OddBytesWhereTheFastPathsRun) {
-    static const char* const odd[] = {",,", ", ,", ",\t", "/", ",", " , ", "#", "\r", "\t", "\0", "x", " 1e999"};
+    static const char* const odd[] = {",,", ", ,", ",\t", "/",  ",", " , ",
+                                      "#",  "\r",  "\t",  "\0", "x", " 1e999"};
     for (int n = 0; n < 1200; ++n) {
         const std::string end = n % 2 ? "\r\n" : "\n";
         std::string usual, line, fixed;
@@ -103,17 +121,22 @@ TEST(Properties, OddBytesWhereTheFastPathsRun) {
             usual += fourDecimals(pick(2000000) - 1000000, 0) + (k == 11 ? "" : pick(4) ? " " : ", ");
             fixed += fourDecimals(pick(11000000) - 1000000, 8);
             std::string value = fourDecimals(pick(2000000) - 1000000, 0);
-            if (n % 5 == 2 && k == pick(12)) {  // 16 to 45 digits, the point anywhere, now and then an exponent
+            if (n % 5 == 2 &&
+                k == pick(12)) {  // 16 to 45 digits, the point anywhere, now and then an exponent
                 value = std::to_string(1 + pick(9));
-                for (int digits = 15 + pick(30); digits > 0; --digits) value += static_cast<char>('0' + pick(10));
+                for (int digits = 15 + pick(30); digits > 0; --digits)
+                    value += static_cast<char>('0' + pick(10));
                 value.insert(static_cast<std::size_t>(pick(static_cast<int>(value.size()))), ".");
                 if (pick(3) == 0) value += "e" + std::to_string(pick(80) - 50);
             }
             line += value + (k == 11 ? "" : pick(3) ? " " : ",");
         }
         const std::string thing = odd[pick(std::size(odd))];
-        const std::size_t at = line.find_first_of(" ,", static_cast<std::size_t>(pick(static_cast<int>(line.size()))));
-        if (n % 5 == 0) line.insert(std::min(at, line.size()), std::string(thing.c_str(), thing.empty() ? 1 : thing.size()));
+        const std::size_t at =
+            line.find_first_of(" ,", static_cast<std::size_t>(pick(static_cast<int>(line.size()))));
+        if (n % 5 == 0)
+            line.insert(std::min(at, line.size()),
+                        std::string(thing.c_str(), thing.empty() ? 1 : thing.size()));
         if (n % 5 == 1) line.insert(0, pick(2) ? "," : " ,");
         if (n % 5 == 3) line += pick(2) ? ", " : ",";
         std::string before;
@@ -136,10 +159,12 @@ TEST(Properties, DecimalMidpointsBetweenFloats) {
         const float f = std::ldexp(1.0f + static_cast<float>(pick(1 << 23)) / (1 << 23), binade);
         const double middle = (static_cast<double>(f) + std::nextafter(f, INFINITY)) / 2;
         char text[80];
-        std::string exact(text, std::to_chars(text, text + sizeof text, middle, std::chars_format::fixed, 7).ptr);
+        std::string exact(text,
+                          std::to_chars(text, text + sizeof text, middle, std::chars_format::fixed, 7).ptr);
         if (n % 2 == 0) exact.resize(std::max<std::size_t>(exact.find('.') + 1, 17 + pick(4)), '0');
         const std::string shortest = exact.substr(0, exact.find_last_not_of('0') + 1);
-        for (const std::string& spelled : {exact, shortest, exact + "1", "0.0" + exact + "e2"}) numberText(spelled);
+        for (const std::string& spelled : {exact, shortest, exact + "1", "0.0" + exact + "e2"})
+            numberText(spelled);
         std::string line;
         for (int k = 0; k < 6; ++k) line += exact + " " + shortest + (k < 5 ? " " : "\n");
         if (n % 16 < 2) freeForm(line + line, 1);  // and as records, now and then
@@ -158,9 +183,11 @@ TEST(Properties, DecimalMidpointsBetweenFloats) {
             std::erase(mantissa, '.');
             const int exponent = std::atoi(std::strchr(text, 'e') + 1) - (digits - 1);
             for (const int step : {0, 1, -1}) {
-                const std::string m = std::to_string(std::stoull(mantissa) + static_cast<unsigned long long>(step));
+                const std::string m =
+                    std::to_string(std::stoull(mantissa) + static_cast<unsigned long long>(step));
                 numberText(m + "e" + std::to_string(exponent));
-                numberText(m.substr(0, 1) + "." + m.substr(1) + "E" + std::to_string(exponent + std::ssize(m) - 1));
+                numberText(m.substr(0, 1) + "." + m.substr(1) + "E" +
+                           std::to_string(exponent + std::ssize(m) - 1));
             }
         }
     }
@@ -172,12 +199,14 @@ TEST(ExhaustiveSweeps, EveryFourDecimalFieldAndItsNeighbours) {
         float value = 0.0f;
         std::from_chars(text.data() + text.find_first_not_of(' '), text.data() + 8, value);
         float fast = 0.0f;
-        if (!fast::readUsualFixedField(text.data(), fast) || !same(fast, value)) ADD_FAILURE() << "reads " << text;
+        if (!fast::readUsualFixedField(text.data(), fast) || !same(fast, value))
+            ADD_FAILURE() << "reads " << text;
         if (m % 89 == 0)  // free-form values of 7 digits with every scale
             for (int k = 0; k <= 7; ++k) numberText(std::to_string(m) + "e-" + std::to_string(k));
-        writtenField(value);  // written back as `text`, and as a report field
+        writtenField(value);                        // written back as `text`, and as a report field
         if (m % 97 == 0 || (m >= 0 && m < 100000))  // and the floats next to it, every one from 0 to 10
-            for (const float near : {std::nextafter(value, -INFINITY), std::nextafter(value, INFINITY)}) writtenField(near);
+            for (const float near : {std::nextafter(value, -INFINITY), std::nextafter(value, INFINITY)})
+                writtenField(near);
     }
 }
 
@@ -187,7 +216,8 @@ TEST(ExhaustiveSweeps, EveryFourDecimalCurvatureFindsItsBin) {
     long weighted = 0;
     for (long m = 0, previous = 1; m <= 20000; ++m) {
         const int bin = quorvel::binNumber(std::stof(fourDecimals(m, 0)));
-        EXPECT_TRUE(bin == std::min(m / 30 + 1, 200L) || (m % 30 == 0 && bin == m / 30 && bin >= previous)) << m;
+        EXPECT_TRUE(bin == std::min(m / 30 + 1, 200L) || (m % 30 == 0 && bin == m / 30 && bin >= previous))
+            << m;
         weighted += bin * (m % 7 + 1);
         previous = bin;
     }
@@ -200,7 +230,8 @@ TEST(ExhaustiveSweeps, BlankTestsOfEverySixValueMask) {
             for (const float other : {1.0f, NAN, -1e-30f}) {
                 TriangleRecord record;
                 record.values.fill(0.5f);
-                for (int k = 0; k < 6; ++k) record.values[static_cast<std::size_t>(k)] = mask >> k & 1 ? other : zero;
+                for (int k = 0; k < 6; ++k)
+                    record.values[static_cast<std::size_t>(k)] = mask >> k & 1 ? other : zero;
                 const bool blank = (mask & 7) == 0 || (mask & 56) == 0;
                 EXPECT_EQ(dremmick::judge(record, 1.0f, 1.0f) == dremmick::Verdict::blank, blank) << mask;
             }

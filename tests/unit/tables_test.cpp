@@ -3,8 +3,8 @@
 #include "common/header_block.hpp"
 #include "common/run_preamble.hpp"
 #include "dremmick/filtering.hpp"
-#include "quorvel/binning.hpp"
 #include "properties.hpp"
+#include "quorvel/binning.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,9 @@ namespace {
 using properties::referenceNumber;
 using properties::same;
 
-float number(const std::string& text) { return referenceNumber(text, false).value_or(0.0f); }
+float number(const std::string& text) {
+    return referenceNumber(text, false).value_or(0.0f);
+}
 
 std::vector<float> numbers(const std::string& text) {
     std::istringstream in(text);
@@ -40,9 +42,16 @@ std::string failureOf(Read read) {
 std::vector<std::string> fieldsOf(const std::string& line) {
     std::vector<std::string> fields(1);
     for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '|') fields.emplace_back();
-        else if (line[i] != '\\' || ++i == line.size()) fields.back() += line[i];
-        else fields.back() += line[i] == 'n' ? '\n' : line[i] == 'r' ? '\r' : line[i] == 't' ? '\t' : line[i] == '0' ? '\0' : line[i];
+        if (line[i] == '|')
+            fields.emplace_back();
+        else if (line[i] != '\\' || ++i == line.size())
+            fields.back() += line[i];
+        else
+            fields.back() += line[i] == 'n'   ? '\n'
+                             : line[i] == 'r' ? '\r'
+                             : line[i] == 't' ? '\t'
+                             : line[i] == '0' ? '\0'
+                                              : line[i];
     }
     return fields;
 }
@@ -53,14 +62,17 @@ std::string check(const std::vector<std::string>& f) {
     if (table == "fixed" || table == "free") {
         float value = 0.0f;
         const bool ok = table == "fixed" ? parseFixedField(f[1], value) : parseFreeValue(f[1], value);
-        return !ok ? "refused" : f[2] != "refused" && same(value, number(f[2])) ? f[2] : std::to_string(value);
+        return !ok                                              ? "refused"
+               : f[2] != "refused" && same(value, number(f[2])) ? f[2]
+                                                                : std::to_string(value);
     }
     if (table == "record") return std::string(out, formatRecordField(out, number(f[1])));
     if (table == "report" || table == "limit")
         return std::string(out, formatFixed(out, number(f[1]), table == "report" ? 6 : 9));
     if (table == "integer") return std::string(out, formatInteger(out, std::stoll(f[1]), 9));
     InputFile in;
-    in.openMemory(f[1], "mem", table.starts_with("read") ? 7 : 3);  // values and line ends cross block boundaries
+    in.openMemory(f[1], "mem",
+                  table.starts_with("read") ? 7 : 3);  // values and line ends cross block boundaries
     if (table == "readfixed" || table == "readfree") {
         std::string values;
         const std::string failure = failureOf([&] {
@@ -88,7 +100,9 @@ std::string check(const std::vector<std::string>& f) {
         std::string failure = failureOf([&] { end = readName(in, field); });
         std::string name(field.data(), field.size());
         name.erase(name.find_last_not_of(' ') + 1);
-        return failure.empty() ? name + "|" + std::to_string(stemLengthOf(field)) + "|" + std::string(end != 0, end) : failure + "|";
+        return failure.empty()
+                   ? name + "|" + std::to_string(stemLengthOf(field)) + "|" + std::string(end != 0, end)
+                   : failure + "|";
     }
     if (table == "args") {  // arguments one a line: what is run, or the refusal with its status
         PreambleProfile profile;
@@ -98,7 +112,8 @@ std::string check(const std::vector<std::string>& f) {
             arguments.push_back(std::string_view(f[1]).substr(at, (end = f[1].find('\n', at)) - at));
         try {
             const CommandLine command = readCommandLine(profile, arguments);
-            return "run " + std::string(command.control.lines[0]) + " -o '" + std::string(command.output) + "'";
+            return "run " + std::string(command.control.lines[0]) + " -o '" + std::string(command.output) +
+                   "'";
         } catch (const RunError& e) {
             return std::to_string(static_cast<int>(e.status())) + " " + e.what();
         }
@@ -115,7 +130,8 @@ std::string check(const std::vector<std::string>& f) {
         std::copy(v.begin(), v.begin() + 6, record.values.begin());
         for (int k = 0; k < 3; ++k) record.value(10 + k) = v[6 + static_cast<std::size_t>(k)];
         dremmick::takeAbsoluteValues(record);
-        if (!same(record.value(10), std::fabs(v[6])) || std::signbit(record.curvature()) || std::signbit(record.velocity()))
+        if (!same(record.value(10), std::fabs(v[6])) || std::signbit(record.curvature()) ||
+            std::signbit(record.velocity()))
             return "signs kept";
         static const char* const verdicts[] = {"keep", "blank", "highCurvature", "highVelocity"};
         return verdicts[static_cast<int>(dremmick::judge(record, v[9], v[10]))];
