@@ -7,7 +7,7 @@ smallest rotation between the two). The window is the Brandon criterion,
 15°/√Σ = 8.66° for Σ3, scaled by a factor, or given in degrees. Every other
 face goes to a class of disorientation angle of ``step`` degrees.
 
-Computed in double precision from the compiled ``disorientation``.
+Computed in double precision by the compiled ``fast_disorientation``.
 """
 
 import math
@@ -105,7 +105,7 @@ def groups(faces, crystal="cubic", step=5.0, window=None):
         raise ValueError(f"the angle step must be > 0 degrees, got {step}")
     code = CLASSES[crystal] if isinstance(crystal, str) else crystal
     faces = np.asarray(faces)
-    angle, axis = _core.disorientation(faces[:, 0:3], faces[:, 3:6], code)
+    angle, axis = _core.fast_disorientation(faces[:, 0:3], faces[:, 3:6], code)
     degrees = np.degrees(angle)
     out = []
     rest = np.ones(len(faces), bool)
