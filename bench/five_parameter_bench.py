@@ -4,8 +4,10 @@
   five_parameter_bench.py [PAIRS [FACES]]
       cubic disorientation per pair: disorientation (float matrices from
       the Euler angles, the reference) against fast_disorientation from
-      quaternions (the closed form alone), from Euler angles (etoq twice
-      more), from matrices; then every class from quaternions; then the
+      quaternions (the closed form alone: the whole call, whose allocation
+      of the two output arrays costs under 1 ns per pair; the quaternions
+      are float64 already, so nothing is converted), from Euler angles (etoq
+      twice more), from matrices; then every class from quaternions; then the
       five-parameter cell of FACES random faces (10,000,000 by default) by
       the kernel alone and by FiveParameterState.add in chunks of 1,000,000,
       and one Sigma3 plane section of them. Prints the figures beside the

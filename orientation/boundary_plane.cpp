@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -250,6 +251,111 @@ inline bool quickCubic(const Quaternion& dq, double& angle, Direction& axis) {
     return true;
 }
 
+// quickCubic on two pairs at once, in the compiler's generic vectors (two
+// doubles: one SSE2 register on x86-64, plain scalar code where there is no
+// such register): every step is quickCubic's operation on the same operands,
+// so the results are its results bit for bit; the choices are masks, not
+// branches. (The compiler vectorises no loop of quickCubic itself: its
+// comparisons may trap and sqrt may set errno, and the flags that allow it
+// would change floating-point semantics.)
+using Pair = double __attribute__((vector_size(16)));
+using PairMask = std::int64_t __attribute__((vector_size(16)));
+
+inline Pair pairMin(Pair a, Pair b) {
+    return b < a ? b : a;  // std::min
+}
+inline Pair pairMax(Pair a, Pair b) {
+    return a < b ? b : a;  // std::max
+}
+inline Pair pairAbs(Pair a) {
+    const PairMask magnitude = {std::numeric_limits<std::int64_t>::max(),
+                                std::numeric_limits<std::int64_t>::max()};
+    return reinterpret_cast<Pair>(reinterpret_cast<PairMask>(a) & magnitude);
+}
+
+// What one pass over two pairs leaves for the next.
+struct PairStage {
+    Pair best, squares, lowest, middle, z;  // first pass
+    Pair size, r, cr, base;                 // second
+};
+
+// quickCubic on two pairs, in three passes over a chunk of pairs, each
+// short enough for the processor to overlap many pairs' long chains of
+// dependent operations. First: the sorted components, the axis's unnormalised
+// components and their sum of squares; false for a tie or a zero axis in
+// either pair (both then go to quickCubic).
+inline bool quickCubicPairFirst(const Quaternion* qa, const Quaternion* qb, PairStage& out) {
+    auto load = [](const double* p) {
+        Pair v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    };
+    const Pair qa0 = load(&qa[0][0]), qa0h = load(&qa[0][2]), qa1 = load(&qa[1][0]), qa1h = load(&qa[1][2]);
+    const Pair qb0 = load(&qb[0][0]), qb0h = load(&qb[0][2]), qb1 = load(&qb[1][0]), qb1h = load(&qb[1][2]);
+    const Pair a0 = {qa0[0], qa1[0]}, a1 = {qa0[1], qa1[1]}, a2 = {qa0h[0], qa1h[0]}, a3 = {qa0h[1], qa1h[1]};
+    const Pair b0 = {qb0[0], qb1[0]}, b1 = {qb0[1], qb1[1]}, b2 = {qb0h[0], qb1h[0]}, b3 = {qb0h[1], qb1h[1]};
+    // misorientation(), then quickCubic
+    const Pair q0 = pairAbs(a0 * b0 + a1 * b1 + a2 * b2 + a3 * b3),
+               q1 = pairAbs((a0 * b1 - b0 * a1) + (a2 * b3 - a3 * b2)),
+               q2 = pairAbs((a0 * b2 - b0 * a2) + (a3 * b1 - a1 * b3)),
+               q3 = pairAbs((a0 * b3 - b0 * a3) + (a1 * b2 - a2 * b1));
+    const Pair high01 = pairMax(q0, q1), low01 = pairMin(q0, q1), high23 = pairMax(q2, q3),
+               low23 = pairMin(q2, q3);
+    const Pair a = pairMax(high01, high23), d = pairMin(low01, low23);
+    const Pair x = pairMin(high01, high23), y = pairMax(low01, low23);
+    const Pair b = pairMax(x, y), c = pairMin(x, y);
+    const Pair w0 = a, w1 = (a + b) * half, w2 = (a + b + c + d) * 0.5;
+    const Pair best = pairMax(w0, pairMax(w1, w2));
+    const Pair second = pairMax(pairMin(w0, w1), pairMin(pairMax(w0, w1), w2));
+    const PairMask clear = second < best - tieTolerance;
+    const PairMask three = w2 == best, two = w1 == best;
+    const Pair t0 = (a + b - c - d) * 0.5, t1 = (a - b + c - d) * 0.5, t2 = pairAbs(a - b - c + d) * 0.5;
+    const Pair p0 = (a - b) * half, p1 = (c + d) * half, p2 = (c - d) * half;
+    const Pair u0 = three ? t0 : two ? p0 : d, u1 = three ? t1 : two ? p1 : c, u2 = three ? t2 : two ? p2 : b;
+    const Pair s0 = pairMin(u0, u1), s1 = pairMax(u0, u1);
+    const Pair z = pairMax(s1, u2), m = pairMin(s1, u2);
+    const Pair lowest = pairMin(s0, m), middle = pairMax(s0, m);
+    const Pair squares = lowest * lowest + middle * middle + z * z;
+    out.best = best, out.squares = squares, out.lowest = lowest, out.middle = middle, out.z = z;
+    const PairMask fine = clear & (squares > 0.0);
+    return fine[0] && fine[1];
+}
+
+// Second: the length of the axis, the argument of atan and its nearest quarter.
+inline void quickCubicPairMiddle(PairStage& s) {
+    const Pair size = {std::sqrt(s.squares[0]), std::sqrt(s.squares[1])};
+    // smallAtan(size / best): k = min(2, int(4 r + 1/2)) is 1 or 2 exactly when
+    // 4 r + 1/2 reaches 1 or 2
+    const Pair r = size / s.best, t = r * 4.0 + 0.5;
+    const PairMask two4 = t >= 2.0, one4 = t >= 1.0;
+    const Pair zero = {0.0, 0.0};
+    s.size = size, s.r = r;
+    s.cr = two4 ? Pair{0.5, 0.5} : one4 ? Pair{0.25, 0.25} : zero;
+    s.base = two4   ? Pair{atanOfQuarters[2], atanOfQuarters[2]}
+             : one4 ? Pair{atanOfQuarters[1], atanOfQuarters[1]}
+                    : zero;
+}
+
+// Third: the angle, by smallAtan's series, and the unit axis, written out.
+inline void quickCubicPairLast(const PairStage& in, double* angle, Direction* axis) {
+    const Pair v = (in.r - in.cr) / (1.0 + in.cr * in.r), v2 = v * v;
+    const Pair sum =
+        ((((((((1.0 / 17) * v2 - 1.0 / 15) * v2 + 1.0 / 13) * v2 - 1.0 / 11) * v2 + 1.0 / 9) * v2 - 1.0 / 7) *
+              v2 +
+          1.0 / 5) *
+             v2 -
+         1.0 / 3) *
+            v2 +
+        1.0;
+    const Pair turn = 2.0 * (in.base + v * sum);
+    const Pair f = 1.0 / in.size;
+    const Pair ax = in.lowest * f, ay = in.middle * f, az = in.z * f;
+    const Pair out[3] = {Pair{ax[0], ay[0]}, Pair{az[0], ax[1]}, Pair{ay[1], az[1]}};
+    std::memcpy(angle, &turn, sizeof turn);
+    static_assert(sizeof(Direction[2]) == sizeof out);
+    std::memcpy(axis, out, sizeof out);
+}
+
 // ---------------------------------------------------------------- any class
 
 struct CrystalClass {
@@ -352,6 +458,15 @@ Direction planeOf(const Reduction& r, const Quaternion& qa, const Quaternion& qb
     return unitOrNan(times(r.m, rotate(r.exchanged ? qb : qa, normal)));
 }
 
+// One cubic pair: the closed form, or the tracked reduction for a tie.
+void oneCubic(const Quaternion& qa, const Quaternion& qb, double& angle, Direction& axis) {
+    if (quickCubic(misorientation(qa, qb), angle, axis)) return;
+    const Reduction r = cubic(misorientation(qa, qb));
+    angle = r.angle;
+    const double size = length({r.r[1], r.r[2], r.r[3]});
+    axis = size > 0.0 ? Direction{r.r[1] / size, r.r[2] / size, r.r[3] / size} : Direction{0, 0, 1};
+}
+
 bool known(std::int32_t code) {
     return code >= 1 && code <= 5;
 }
@@ -380,14 +495,23 @@ void disorientation(const Quaternion* qa, const Quaternion* qb, std::size_t n, s
             continue;
         }
         if (code == 3) {
-            for (; k < n; ++k) {  // the closed form, the tracked reduction for a tie
-                if (quickCubic(misorientation(qa[k], qb[k]), angle[k], axis[k])) continue;
-                const Reduction r = cubic(misorientation(qa[k], qb[k]));
-                angle[k] = r.angle;
-                const double size = length({r.r[1], r.r[2], r.r[3]});
-                axis[k] =
-                    size > 0.0 ? Direction{r.r[1] / size, r.r[2] / size, r.r[3] / size} : Direction{0, 0, 1};
+            // the closed form two pairs at a time, in three passes over a chunk;
+            // one at a time for a tie (with its neighbour) and the last odd pair
+            constexpr std::size_t chunk = 64;
+            std::array<PairStage, chunk / 2> stage;
+            std::array<bool, chunk / 2> fine;
+            for (; k + 2 <= n;) {
+                const std::size_t pairs = std::min(chunk, n - k) / 2;
+                for (std::size_t j = 0; j < pairs; ++j)
+                    fine[j] = quickCubicPairFirst(qa + k + 2 * j, qb + k + 2 * j, stage[j]);
+                for (std::size_t j = 0; j < pairs; ++j) quickCubicPairMiddle(stage[j]);
+                for (std::size_t j = 0; j < pairs; ++j)
+                    quickCubicPairLast(stage[j], angle + k + 2 * j, axis + k + 2 * j);
+                for (std::size_t j = 0; j < 2 * pairs; ++j)
+                    if (!fine[j / 2]) oneCubic(qa[k + j], qb[k + j], angle[k + j], axis[k + j]);
+                k += 2 * pairs;
             }
+            if (k < n) oneCubic(qa[k], qb[k], angle[k], axis[k]);
             break;
         }
         const Reduction r = reduce(set, code, qa[k], qb[k]);

@@ -61,3 +61,16 @@ def test_symmetric_equivalents_and_either_order_give_the_same_plane(code):
     for got in (tt.boundary_plane(turn(eb), turn(ea), -normal, code), tt.boundary_plane(turn(ea), turn(eb), normal, code)):
         for x, y in zip(first[:3], got[:3]):
             assert np.abs(x - y).max() < 2e-5
+
+
+def test_cubic_pairs_in_an_array_are_those_taken_one_at_a_time_bit_for_bit():
+    # the two-pair form (chunks of 64, a short chunk, the odd last pair) against the one-pair form; identical
+    # grains (a zero axis) and 45 degrees about [001] (a tie of two kinds of operator) go to the one-pair form
+    ea, eb = euler(1001), euler(1001)
+    eb[::7] = ea[::7]
+    eb[3::11] = ea[3::11] + np.float32([0, 0, np.pi / 4])
+    qa, qb = tt.etoq(ea), tt.etoq(eb)
+    angle, axis = tt.fast_disorientation(qa, qb, 3, threads=1)
+    one = [tt.fast_disorientation(qa[k:k + 1], qb[k:k + 1], 3, threads=1) for k in range(len(qa))]
+    assert np.array_equal(angle, np.concatenate([a for a, _ in one]))
+    assert np.array_equal(axis, np.concatenate([x for _, x in one]))
