@@ -21,6 +21,7 @@
 #include "python/core/five_parameter_cells.hpp"
 #include "python/core/slope_fit.hpp"
 #include "python/core/study_kernels.hpp"
+#include "python/core/symmetry_code.hpp"
 #include "quorvel/binning.hpp"
 
 #include <pybind11/numpy.h>
@@ -314,11 +315,8 @@ FloatArray symmetryOperators(std::int32_t code) {
     orientation::SymmetryOperatorArray ops;
     std::int32_t count = -1;
     const Const1ForCall set;
+    requireSymmetryCode(code);
     orientation::get_symop(code, ops, count);
-    if (count < 0)
-        throw py::value_error(
-            "unknown symmetry code " + std::to_string(code) +
-            "; the codes are 1 tetragonal, 2 hexagonal, 3 cubic, 4 trigonal, 5 orthorhombic");
     FloatArray g(Shape{count, 3, 3});
     for (std::int32_t k = 0; k < count; ++k) {
         orientation::Matrix3 m;

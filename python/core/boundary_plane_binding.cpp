@@ -5,6 +5,7 @@
 #include "python/core/boundary_plane_binding.hpp"
 
 #include "python/core/const1_for_call.hpp"
+#include "python/core/symmetry_code.hpp"
 
 #include "orientation/orientation.hpp"
 
@@ -26,13 +27,6 @@ using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecas
 using Shape = std::vector<py::ssize_t>;
 
 constexpr std::size_t block = 512;
-
-void checkCode(std::int32_t code) {
-    if (code < 1 || code > 5)
-        throw py::value_error(
-            "unknown symmetry code " + std::to_string(code) +
-            "; the codes are 1 tetragonal, 2 hexagonal, 3 cubic, 4 trigonal, 5 orthorhombic");
-}
 
 // Rows (N, 3) of Euler angles or (N, 3, 3) of numpy row-major matrices; 0 for neither.
 int formOf(const FloatArray& a) {
@@ -95,7 +89,7 @@ py::tuple fromQuaternions(const DoubleArray& a, const DoubleArray& b, std::int32
 }
 
 py::tuple fastDisorientation(const py::array& anyA, const py::array& anyB, std::int32_t code, int threads) {
-    checkCode(code);
+    requireSymmetryCode(code);
     if (isQuaternions(anyA))
         return fromQuaternions(DoubleArray::ensure(anyA), DoubleArray::ensure(anyB), code, threads);
     const FloatArray a = FloatArray::ensure(anyA), b = FloatArray::ensure(anyB);
@@ -122,7 +116,7 @@ py::tuple fastDisorientation(const py::array& anyA, const py::array& anyB, std::
 
 py::tuple boundaryPlane(const FloatArray& euler1, const FloatArray& euler2, const DoubleArray& normals,
                         std::int32_t code, int threads) {
-    checkCode(code);
+    requireSymmetryCode(code);
     const py::ssize_t n = euler1.ndim() == 2 ? euler1.shape(0) : -1;
     for (const py::array* a : {static_cast<const py::array*>(&euler1), static_cast<const py::array*>(&euler2),
                                static_cast<const py::array*>(&normals)})

@@ -20,6 +20,8 @@
 
 #include "python/core/boundary_sums.hpp"
 
+#include "common/triangle_data.hpp"
+
 #include <pybind11/numpy.h>
 
 #include <algorithm>
@@ -38,7 +40,7 @@ using FloatArray = py::array_t<float, py::array::c_style | py::array::forcecast>
 using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
 using CountArray = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>;
 
-constexpr py::ssize_t recordWidth = 12;
+constexpr py::ssize_t recordWidth = triangle::recordValueCount;
 
 // The sums kept per boundary, in this order; the names are the Python ones.
 enum Sum : std::size_t {

@@ -4,6 +4,7 @@
 #include "python/core/disorientation_binding.hpp"
 
 #include "python/core/const1_for_call.hpp"
+#include "python/core/symmetry_code.hpp"
 
 #include "orientation/orientation.hpp"
 
@@ -59,10 +60,7 @@ void disorientations(const float* a, const float* b, int form, std::int32_t code
 }
 
 py::tuple disorientation(const FloatArray& a, const FloatArray& b, std::int32_t code) {
-    if (code < 1 || code > 5)
-        throw py::value_error(
-            "unknown symmetry code " + std::to_string(code) +
-            "; the codes are 1 tetragonal, 2 hexagonal, 3 cubic, 4 trigonal, 5 orthorhombic");
+    requireSymmetryCode(code);
     const int form = formOf(a);
     if (form == 0 || formOf(b) != form || a.shape(0) != b.shape(0))
         throw py::value_error("a and b must both have shape (N, 3) (Euler angles) or (N, 3, 3) (matrices)");

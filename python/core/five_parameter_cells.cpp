@@ -22,7 +22,9 @@
 #include "python/core/five_parameter_cells.hpp"
 
 #include "python/core/const1_for_call.hpp"
+#include "python/core/symmetry_code.hpp"
 
+#include "common/triangle_data.hpp"
 #include "orientation/orientation.hpp"
 
 #include <pybind11/numpy.h>
@@ -46,14 +48,7 @@ using orientation::Quaternion;
 
 constexpr double pi = std::numbers::pi;
 constexpr std::size_t block = 512;
-constexpr py::ssize_t recordWidth = 12;
-
-void checkCode(std::int32_t code) {
-    if (code < 1 || code > 5)
-        throw py::value_error(
-            "unknown symmetry code " + std::to_string(code) +
-            "; the codes are 1 tetragonal, 2 hexagonal, 3 cubic, 4 trigonal, 5 orthorhombic");
-}
+constexpr py::ssize_t recordWidth = triangle::recordValueCount;
 
 // The order of the turns about [001], and whether the 2-fold about [100] is there.
 int turnsAboutZ(std::int32_t code) {
@@ -71,7 +66,7 @@ struct Partition {
 };
 
 Partition partitionOf(std::int32_t code, const std::vector<std::int64_t>& bins) {
-    checkCode(code);
+    requireSymmetryCode(code);
     if (bins.size() != 5 || *std::min_element(bins.begin(), bins.end()) < 1)
         throw py::value_error("bins must be five counts >= 1: phi1, cos Phi, phi2, cos theta, azimuth");
     return {code,
@@ -183,7 +178,7 @@ Direction rotate(const Quaternion& q, const Direction& v) {
 // none (the angle of the disorientation moves by no more than the distance).
 py::tuple sectionFaces(const FloatArray& euler1, const FloatArray& euler2, const DoubleArray& normals,
                        std::int32_t code, const std::array<double, 4>& target, double tolerance) {
-    checkCode(code);
+    requireSymmetryCode(code);
     const py::ssize_t n = euler1.ndim() == 2 ? euler1.shape(0) : -1;
     for (const py::array* a : {static_cast<const py::array*>(&euler1), static_cast<const py::array*>(&euler2),
                                static_cast<const py::array*>(&normals)})
